@@ -1,0 +1,38 @@
+# Wraps CMake so that the two README commands do all the set-up.
+BUILD_DIR ?= build
+PREFIX ?= /usr/local
+DESTDIR ?=
+JOBS ?= 2
+CMAKE_BUILD_TYPE ?= RelWithDebInfo
+
+.PHONY: all build configure deps run check install clean format
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD_DIR)/CMakeCache.txt:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(CMAKE_BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+
+configure: $(BUILD_DIR)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: deps build
+	$(BUILD_DIR)/marrowtide $(BUILD_DIR)/examples/demo.xm
+
+check: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(CMAKE_BUILD_TYPE) -DMARROWTIDE_WERROR=ON
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+format:
+	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h
+
+clean:
+	rm -rf $(BUILD_DIR)

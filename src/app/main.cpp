@@ -1,0 +1,24 @@
+// The program's entry: help request, settings file, command line, then the start-up
+// sequence, which ends the process.
+
+#include <cstdlib>
+
+#include "app/command_line.h"
+#include "app/startup.h"
+#include "console/program_exit.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
+
+int main(int argc, char **argv) {
+    if (is_help_request(argc, argv)) {
+        print_usage(argv[0]);
+        return 0;
+    }
+    exit_set_cleanup(release_everything);
+    load_settings(settings);
+    if (read_command_line(argc, argv) == COMMAND_LINE_VERSION) {
+        print_version();
+        return 0;
+    }
+    run_startup();
+}

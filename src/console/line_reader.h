@@ -1,0 +1,13 @@
+#pragma once
+// Reading whole lines from the console and from text files.
+
+#include <cstdio>
+
+/// Reads one line from stream: every character up to a newline (consumed, not stored)
+/// or the end of the stream, whatever the length; carriage returns are kept. An
+/// exhausted stream gives an empty text on every call. Returns a newly allocated
+/// text that the caller frees, or null when memory runs out.
+char *read_line(FILE *stream);
+
+/// read_line on standard input.
+char *read_console_line();

@@ -1,0 +1,3 @@
+#include "playback/audio_output.h"
+
+const char *driver_name = nullptr;

@@ -1,0 +1,54 @@
+#include "settings/settings_file.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "console/fd_write.h"
+#include "console/program_exit.h"
+#include "console/text.h"
+
+namespace {
+constexpr const char *SETTINGS_FILE_NAME = ".marrowtideb";
+}
+
+char *settings_file_path() {
+    const char *home = std::getenv("HOME");
+    if (home == nullptr)
+        return nullptr;
+    // A HOME ending in '/' gives a doubled slash, which the system accepts.
+    size_t size = std::strlen(home) + 14;
+    char *path = static_cast<char *>(std::malloc(size));
+    if (path == nullptr)
+        exit_out_of_memory();
+    std::snprintf(path, size, "%s/%s", home, SETTINGS_FILE_NAME);
+    return path;
+}
+
+void load_settings(player_settings &record) {
+    owned_text path(settings_file_path());
+    if (path) {
+        int fd = open(path.get(), O_RDONLY);
+        if (fd >= 0) {
+            ssize_t got = read(fd, &record, sizeof record);
+            close(fd);
+            if (got == static_cast<ssize_t>(sizeof record))
+                return;
+        }
+    }
+    default_settings(record);
+}
+
+void save_settings(const player_settings &record) {
+    owned_text path(settings_file_path());
+    if (!path)
+        return;
+    int fd = open(path.get(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return;
+    // Nothing is reported: saving the settings is silent by design.
+    write_all(fd, &record, sizeof record);
+    close(fd);
+}

@@ -1,0 +1,16 @@
+#pragma once
+// The settings file $HOME/.marrowtideb: the record's 56 bytes in this machine's byte order.
+
+#include "settings/settings.h"
+
+/// Fills record from the settings file, or with the defaults when HOME is unset or the
+/// file cannot supply 56 bytes. A longer file supplies its first 56 bytes.
+void load_settings(player_settings &record);
+
+/// Writes the 56 bytes of record to the settings file (created with permissions 0600).
+/// Failures are silent; nothing happens when HOME is unset.
+void save_settings(const player_settings &record);
+
+/// The settings file's path (newly allocated, the caller frees it), or null when HOME is
+/// unset. Ends the program with status 3 when memory runs out.
+char *settings_file_path();

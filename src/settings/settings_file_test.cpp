@@ -1,0 +1,132 @@
+#include "settings/settings_file.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+// Points HOME at a fresh directory (or unsets it) for one test, restoring it after.
+struct home_override {
+    explicit home_override(const char *home) {
+        const char *old = std::getenv("HOME");
+        had_home = old != nullptr;
+        if (had_home)
+            saved = old;
+        if (home != nullptr)
+            setenv("HOME", home, 1);
+        else
+            unsetenv("HOME");
+    }
+    ~home_override() {
+        if (had_home)
+            setenv("HOME", saved.c_str(), 1);
+        else
+            unsetenv("HOME");
+    }
+    bool had_home;
+    std::string saved;
+};
+
+std::string record_bytes(const player_settings &record) {
+    return std::string(reinterpret_cast<const char *>(&record), sizeof record);
+}
+
+player_settings sample_record() {
+    player_settings record;
+    int32_t *fields = reinterpret_cast<int32_t *>(&record);
+    for (int i = 0; i < 14; ++i)
+        fields[i] = 1000 + i * 7 - (i % 3) * 5000;
+    return record;
+}
+
+player_settings garbage_record() {
+    player_settings record;
+    std::memset(&record, 0x5a, sizeof record);
+    return record;
+}
+
+TEST(SettingsTest, DefaultsInFieldOrder) {
+    player_settings record = garbage_record();
+    default_settings(record);
+    const int32_t expected[14] = {44100, 128, 2, 1, 2, 20, 60, 40, 50, 50, 20, 0, 1, 1};
+    EXPECT_EQ(std::memcmp(&record, expected, sizeof expected), 0);
+}
+
+TEST(SettingsFileTest, LoadByFileLength) {
+    player_settings stored = sample_record();
+    std::string bytes = record_bytes(stored);
+    player_settings defaults;
+    default_settings(defaults);
+    struct length_case {
+        const char *what;
+        std::string content;
+        bool create;
+        player_settings expected;
+    } cases[] = {
+        {"no file", "", false, defaults},
+        {"empty file", "", true, defaults},
+        {"55 bytes", bytes.substr(0, 55), true, defaults},
+        {"56 bytes", bytes, true, stored},
+        {"57 bytes", bytes + "x", true, stored},
+        {"4096 bytes", bytes + std::string(4040, '\x7f'), true, stored},
+    };
+    for (const length_case &c : cases) {
+        SCOPED_TRACE(c.what);
+        temp_dir home;
+        home_override env(home.path.c_str());
+        if (c.create) {
+            ASSERT_TRUE(write_file(home.file(".marrowtideb"), c.content));
+        }
+        player_settings loaded = garbage_record();
+        load_settings(loaded);
+        EXPECT_EQ(record_bytes(loaded), record_bytes(c.expected));
+    }
+}
+
+TEST(SettingsFileTest, SaveWritesTheRecordPrivately) {
+    temp_dir home;
+    home_override env((home.path + "/").c_str()); // a trailing slash doubles, harmlessly
+    player_settings stored = sample_record();
+    save_settings(stored);
+    std::string path = home.file(".marrowtideb");
+    EXPECT_EQ(read_file(path), record_bytes(stored));
+    struct stat status;
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+    // Saving again truncates: a longer old file must not keep a tail.
+    ASSERT_TRUE(write_file(path, std::string(100, 'z')));
+    save_settings(stored);
+    EXPECT_EQ(read_file(path).size(), 56u);
+
+    player_settings loaded = garbage_record();
+    load_settings(loaded);
+    EXPECT_EQ(record_bytes(loaded), record_bytes(stored));
+}
+
+TEST(SettingsFileTest, WithoutHomeLoadGivesDefaultsAndSaveDoesNothing) {
+    home_override env(nullptr);
+    EXPECT_EQ(settings_file_path(), nullptr);
+    player_settings loaded = garbage_record();
+    load_settings(loaded);
+    player_settings defaults;
+    default_settings(defaults);
+    EXPECT_EQ(record_bytes(loaded), record_bytes(defaults));
+    save_settings(loaded); // must neither crash nor write anywhere
+}
+
+TEST(SettingsFileTest, UnwritableHomeIsSilent) {
+    temp_dir home;
+    std::string missing = home.file("does/not/exist");
+    home_override env(missing.c_str());
+    captured_output got = capture_output([] { save_settings(sample_record()); });
+    EXPECT_EQ(got.out + got.err, "");
+}
+
+} // namespace

@@ -1,0 +1,86 @@
+"""Helpers for the end-to-end scripts: run the built binary with its own HOME and
+input, make fixture modules with the project's module writer, and report results."""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+BINARY = os.environ.get("MARROWTIDE", "build/marrowtide")
+MAKE_MODULE = os.environ.get("MAKE_MODULE", "build/make_module")
+DEMO_TUNE = os.environ.get("DEMO_TUNE", "build/examples/demo.xm")
+
+
+class Result:
+    def __init__(self, status, out, err):
+        self.status = status
+        self.out = out
+        self.err = err
+
+    def __repr__(self):
+        return f"status {self.status}\n--- stdout\n{self.out}\n--- stderr\n{self.err}"
+
+
+class Workspace:
+    """A temporary directory holding a HOME and fixtures; removed on exit."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="marrowtide-e2e-")
+        self.home = os.path.join(self.root, "home")
+        os.mkdir(self.home)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def path(self, name):
+        return os.path.join(self.root, name)
+
+    def settings_file(self):
+        return os.path.join(self.home, ".marrowtideb")
+
+    def module(self, name, description):
+        """Writes a module from a module writer description; returns its path."""
+        path = self.path(name)
+        subprocess.run([MAKE_MODULE, "-", path], input=description.encode(), check=True)
+        return path
+
+    def run(self, *args, stdin=b"", env=None, timeout=30, cwd=None):
+        """Runs the binary with HOME set to the workspace's home and the given input."""
+        full_env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": self.home}
+        if env is not None:
+            full_env.update(env)
+            full_env = {k: v for k, v in full_env.items() if v is not None}
+        done = subprocess.run([BINARY, *args], input=stdin, capture_output=True,
+                              env=full_env, timeout=timeout, cwd=cwd or self.root)
+        return Result(done.returncode, done.stdout.decode("latin-1"),
+                      done.stderr.decode("latin-1"))
+
+
+_failures = []
+_passed = 0
+
+
+def check(condition, what, detail=None):
+    """Records one check; prints the detail when it fails."""
+    global _passed
+    if condition:
+        _passed += 1
+        return
+    _failures.append(what)
+    print(f"FAIL: {what}")
+    if detail is not None:
+        print(detail)
+
+
+def check_equal(actual, expected, what):
+    check(actual == expected, what, f"expected:\n{expected!r}\nactual:\n{actual!r}")
+
+
+def finish():
+    """Prints the closing line and exits with the script's status."""
+    print(f"{_passed} passed, {len(_failures)} failed")
+    sys.exit(1 if _failures else 0)

@@ -1,0 +1,70 @@
+#include "test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+temp_dir::temp_dir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "marrowtide-XXXXXX").string();
+    char *made = mkdtemp(pattern.data());
+    if (made == nullptr)
+        std::abort();
+    path = made;
+}
+
+temp_dir::~temp_dir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+namespace {
+
+std::string slurp(FILE *file) {
+    std::string text;
+    rewind(file);
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, got);
+    return text;
+}
+
+} // namespace
+
+captured_output capture_output(const std::function<void()> &body) {
+    fflush(stdout);
+    fflush(stderr);
+    FILE *out_file = tmpfile();
+    FILE *err_file = tmpfile();
+    int saved_out = dup(1);
+    int saved_err = dup(2);
+    dup2(fileno(out_file), 1);
+    dup2(fileno(err_file), 2);
+    body();
+    fflush(stdout);
+    fflush(stderr);
+    dup2(saved_out, 1);
+    dup2(saved_err, 2);
+    close(saved_out);
+    close(saved_err);
+    captured_output result{slurp(out_file), slurp(err_file)};
+    fclose(out_file);
+    fclose(err_file);
+    return result;
+}
+
+bool write_file(const std::string &path, const std::string &bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << bytes;
+    return static_cast<bool>(file);
+}
+
+std::string read_file(const std::string &path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}

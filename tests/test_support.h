@@ -1,0 +1,31 @@
+#pragma once
+// Helpers for the unit tests: temporary directories and captured console output.
+
+#include <functional>
+#include <string>
+
+/// A new empty directory under the system's temporary directory; removed with its
+/// contents when the object goes out of scope.
+struct temp_dir {
+    temp_dir();
+    ~temp_dir();
+    temp_dir(const temp_dir &) = delete;
+    temp_dir &operator=(const temp_dir &) = delete;
+    std::string path;
+    std::string file(const std::string &name) const { return path + "/" + name; }
+};
+
+/// What a piece of code wrote to standard output and standard error.
+struct captured_output {
+    std::string out;
+    std::string err;
+};
+
+/// Runs body with standard output and standard error redirected, and returns both texts.
+captured_output capture_output(const std::function<void()> &body);
+
+/// Writes bytes to path (truncating); true on success.
+bool write_file(const std::string &path, const std::string &bytes);
+
+/// The whole content of path, or an empty text when it cannot be read.
+std::string read_file(const std::string &path);
