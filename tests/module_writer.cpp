@@ -54,8 +54,9 @@ class byte_writer {
     std::vector<uint8_t> bytes_;
 };
 
-int clamp_int(int value, int low, int high) {
-    return std::clamp(value, low, high);
+// S3M and IT end their names with a zero inside the field: those keep one character less.
+std::string cut(const std::string &text, int limit) {
+    return text.substr(0, static_cast<size_t>(limit));
 }
 
 // The order list that is played: the given one, or every pattern once.
@@ -101,9 +102,9 @@ std::vector<mw_cell> sorted_cells(const mw_pattern &pattern, int rows, int chann
     return cells;
 }
 
-// Puts effect on row in the first channel that has no effect there; false when every
+// Puts effect on row in the first channel that has no effect there; nowhere when every
 // channel has one.
-bool place_effect(std::vector<mw_cell> &cells, int row, int channels, int effect, int param) {
+void place_effect(std::vector<mw_cell> &cells, int row, int channels, int effect, int param) {
     for (int channel = 0; channel < channels; ++channel) {
         auto at = std::find_if(cells.begin(), cells.end(), [&](const mw_cell &c) {
             return c.row == row && c.channel == channel;
@@ -115,15 +116,14 @@ bool place_effect(std::vector<mw_cell> &cells, int row, int channels, int effect
             added.effect = effect;
             added.param = param;
             cells.push_back(added);
-            return true;
+            return;
         }
         if (at->effect == 0) {
             at->effect = effect;
             at->param = param;
-            return true;
+            return;
         }
     }
-    return false;
 }
 
 // MOD and S3M patterns always have 64 rows: a shorter one ends early with a pattern break
@@ -175,7 +175,7 @@ std::string mod_signature(int channels) {
 
 std::vector<uint8_t> write_mod(const module_description &desc) {
     const mw_limits limits = format_limits(module_format::mod);
-    const int channels = clamp_int(desc.channels, limits.min_channels, limits.max_channels);
+    const int channels = std::clamp(desc.channels, limits.min_channels, limits.max_channels);
     const std::vector<mw_pattern> patterns = patterns_to_write(desc, limits.max_patterns);
     std::vector<int> orders = orders_to_write(desc, static_cast<int>(patterns.size()));
     orders.resize(std::min<size_t>(orders.size(), static_cast<size_t>(limits.max_orders)));
@@ -197,9 +197,9 @@ std::vector<uint8_t> write_mod(const module_description &desc) {
         out.text(sample.name, 22);
         out.u16be(words);
         out.u8(0); // finetune
-        out.u8(clamp_int(sample.volume, 0, 64));
-        int loop_start = clamp_int(sample.loop_start / 2, 0, words);
-        int loop_words = clamp_int(sample.loop_length / 2, 0, words - loop_start);
+        out.u8(std::clamp(sample.volume, 0, 64));
+        int loop_start = std::clamp(sample.loop_start / 2, 0, words);
+        int loop_words = std::clamp(sample.loop_length / 2, 0, words - loop_start);
         if (sample.loop_length <= 0 || loop_words < 1) {
             loop_start = 0;
             loop_words = 1; // ProTracker's "no loop"
@@ -216,20 +216,20 @@ std::vector<uint8_t> write_mod(const module_description &desc) {
     if (orders.size() < 128)
         table[127] = pattern_count - 1;
     for (int entry : table)
-        out.u8(clamp_int(entry, 0, pattern_count - 1));
+        out.u8(std::clamp(entry, 0, pattern_count - 1));
     out.text(mod_signature(channels), 4);
 
     for (int p = 0; p < pattern_count; ++p) {
         const mw_pattern &pattern = patterns[static_cast<size_t>(p)];
-        const int rows = clamp_int(pattern.rows, 1, 64);
+        const int rows = std::clamp(pattern.rows, 1, 64);
         std::vector<mw_cell> cells = sorted_cells(pattern, rows, channels);
         add_pattern_break(cells, rows, channels, 0xD + 1);
         // MOD has no header fields for speed and tempo: effect F sets them on the first row.
         if (!orders.empty() && p == orders.front()) {
             if (desc.speed != 6)
-                place_effect(cells, 0, channels, 0xF + 1, clamp_int(desc.speed, 1, 31));
+                place_effect(cells, 0, channels, 0xF + 1, std::clamp(desc.speed, 1, 31));
             if (desc.tempo != 125)
-                place_effect(cells, 0, channels, 0xF + 1, clamp_int(desc.tempo, 32, 255));
+                place_effect(cells, 0, channels, 0xF + 1, std::clamp(desc.tempo, 32, 255));
         }
         for (int row = 0; row < 64; ++row) {
             for (int channel = 0; channel < channels; ++channel) {
@@ -239,7 +239,7 @@ std::vector<uint8_t> write_mod(const module_description &desc) {
                     continue;
                 }
                 const int period = is_pitch(cell->note) ? mod_period(cell->note) : 0;
-                const int sample = clamp_int(cell->instrument, 0, 31);
+                const int sample = std::clamp(cell->instrument, 0, 31);
                 int effect = cell->effect >= 1 && cell->effect <= 16 ? cell->effect - 1 : 0;
                 int param = cell->effect >= 1 && cell->effect <= 16 ? cell->param & 0xFF : 0;
                 const bool has_effect = cell->effect >= 1 && cell->effect <= 16;
@@ -248,7 +248,7 @@ std::vector<uint8_t> write_mod(const module_description &desc) {
                     param = 0;
                 } else if (!has_effect && cell->volume >= 0) {
                     effect = 0xC;
-                    param = clamp_int(cell->volume, 0, 64);
+                    param = std::clamp(cell->volume, 0, 64);
                 }
                 out.u8((sample & 0xF0) | ((period >> 8) & 0x0F));
                 out.u8(period & 0xFF);
@@ -282,7 +282,7 @@ int letter_command(const mw_cell &cell) {
 }
 
 void write_s3m_pattern(byte_writer &out, const mw_pattern &pattern, int channels) {
-    const int rows = clamp_int(pattern.rows, 1, 64);
+    const int rows = std::clamp(pattern.rows, 1, 64);
     std::vector<mw_cell> cells = sorted_cells(pattern, rows, channels);
     add_pattern_break(cells, rows, channels, 'C');
     std::stable_sort(cells.begin(), cells.end(), [](const mw_cell &a, const mw_cell &b) {
@@ -295,7 +295,7 @@ void write_s3m_pattern(byte_writer &out, const mw_pattern &pattern, int channels
         for (; next < cells.size() && cells[next].row == row; ++next) {
             const mw_cell &cell = cells[next];
             const int note = cell.note != 0 ? s3m_note(cell.note) : 255;
-            const int instrument = clamp_int(cell.instrument, 0, 99);
+            const int instrument = std::clamp(cell.instrument, 0, 99);
             const int command = letter_command(cell);
             int what = cell.channel;
             if (note != 255 || instrument != 0)
@@ -312,7 +312,7 @@ void write_s3m_pattern(byte_writer &out, const mw_pattern &pattern, int channels
                 out.u8(instrument);
             }
             if (what & 64)
-                out.u8(clamp_int(cell.volume, 0, 64));
+                out.u8(std::clamp(cell.volume, 0, 64));
             if (what & 128) {
                 out.u8(command);
                 out.u8(cell.param & 0xFF);
@@ -326,7 +326,7 @@ void write_s3m_pattern(byte_writer &out, const mw_pattern &pattern, int channels
 
 std::vector<uint8_t> write_s3m(const module_description &desc) {
     const mw_limits limits = format_limits(module_format::s3m);
-    const int channels = clamp_int(desc.channels, limits.min_channels, limits.max_channels);
+    const int channels = std::clamp(desc.channels, limits.min_channels, limits.max_channels);
     const std::vector<mw_pattern> patterns = patterns_to_write(desc, limits.max_patterns);
     std::vector<int> orders = orders_to_write(desc, static_cast<int>(patterns.size()));
     orders.resize(std::min<size_t>(orders.size(), static_cast<size_t>(limits.max_orders)));
@@ -336,7 +336,7 @@ std::vector<uint8_t> write_s3m(const module_description &desc) {
     const size_t sample_count = std::min<size_t>(desc.samples.size(), limits.max_samples);
 
     byte_writer out;
-    out.text(desc.name, 28);
+    out.text(cut(desc.name, limits.song_name), 28);
     out.u8(0x1A);
     out.u8(16); // type: ST3 module
     out.zeros(2);
@@ -348,13 +348,13 @@ std::vector<uint8_t> write_s3m(const module_description &desc) {
     out.u16le(2);      // sample data is unsigned
     out.text("SCRM", 4);
     out.u8(64); // global volume
-    out.u8(clamp_int(desc.speed, 1, 255));
-    out.u8(clamp_int(desc.tempo, 33, 255));
+    out.u8(std::clamp(desc.speed, 1, 255));
+    out.u8(std::clamp(desc.tempo, 33, 255));
     out.u8(0x80 | 48); // stereo, master volume 48
     out.u8(16);        // click removal
     out.u8(0);         // no panning table
     out.zeros(8);
-    out.u16le(0); // no special data
+    out.u16le(0); // no pointer to extra data
     // Channels alternate left and right: L1 R1 L2 R2 ...; 255 is unused.
     for (int channel = 0; channel < 32; ++channel)
         out.u8(channel < channels ? (channel % 2 == 0 ? channel / 2 : 8 + channel / 2) : 255);
@@ -381,13 +381,13 @@ std::vector<uint8_t> write_s3m(const module_description &desc) {
         out.u32le(static_cast<uint32_t>(loop ? sample.loop_start : 0));
         out.u32le(static_cast<uint32_t>(
             loop ? std::min(length, sample.loop_start + sample.loop_length) : 0));
-        out.u8(clamp_int(sample.volume, 0, 64));
+        out.u8(std::clamp(sample.volume, 0, 64));
         out.u8(0);
         out.u8(0); // not packed
         out.u8(loop ? 1 : 0);
         out.u32le(static_cast<uint32_t>(std::max(sample.c5_speed, 1)));
         out.zeros(12);
-        out.text(sample.name, 28);
+        out.text(cut(sample.name, limits.sample_name), 28);
         out.text("SCRS", 4);
     }
     for (size_t p = 0; p < patterns.size(); ++p) {
@@ -444,7 +444,7 @@ std::vector<xm_instrument> xm_instruments(const module_description &desc) {
 }
 
 void write_xm_pattern(byte_writer &out, const mw_pattern &pattern, int channels) {
-    const int rows = clamp_int(pattern.rows, 1, 256);
+    const int rows = std::clamp(pattern.rows, 1, 256);
     const std::vector<mw_cell> cells = sorted_cells(pattern, rows, channels);
     out.u32le(9); // header length
     out.u8(0);    // packing type
@@ -464,11 +464,11 @@ void write_xm_pattern(byte_writer &out, const mw_pattern &pattern, int channels)
                 note = cell->note - xm_first_note + 1;
             else if (cell->note == mw_note_off)
                 note = 97;
-            int volume = cell->volume >= 0 ? 0x10 + clamp_int(cell->volume, 0, 64) : 0;
+            int volume = cell->volume >= 0 ? 0x10 + std::clamp(cell->volume, 0, 64) : 0;
             if (cell->note == mw_note_cut)
                 volume = 0x10;
             const bool has_effect = cell->effect >= 1 && cell->effect <= 36;
-            const int instrument = clamp_int(cell->instrument, 0, 128);
+            const int instrument = std::clamp(cell->instrument, 0, 128);
             int flags = 0x80;
             if (note != 0)
                 flags |= 1;
@@ -520,7 +520,7 @@ void write_xm_instrument(byte_writer &out, const xm_instrument &instrument) {
         out.u32le(static_cast<uint32_t>(loop ? sample.loop_start : 0));
         out.u32le(static_cast<uint32_t>(
             loop ? std::min(sample.loop_length, length - sample.loop_start) : 0));
-        out.u8(clamp_int(sample.volume, 0, 64));
+        out.u8(std::clamp(sample.volume, 0, 64));
         out.u8(0); // finetune
         out.u8(loop ? 1 : 0);
         out.u8(128); // panning: centre
@@ -540,7 +540,7 @@ void write_xm_instrument(byte_writer &out, const xm_instrument &instrument) {
 
 std::vector<uint8_t> write_xm(const module_description &desc) {
     const mw_limits limits = format_limits(module_format::xm);
-    const int channels = clamp_int(desc.channels, limits.min_channels, limits.max_channels);
+    const int channels = std::clamp(desc.channels, limits.min_channels, limits.max_channels);
     const std::vector<mw_pattern> patterns = patterns_to_write(desc, limits.max_patterns);
     std::vector<int> orders = orders_to_write(desc, static_cast<int>(patterns.size()));
     orders.resize(std::min<size_t>(orders.size(), static_cast<size_t>(limits.max_orders)));
@@ -559,8 +559,8 @@ std::vector<uint8_t> write_xm(const module_description &desc) {
     out.u16le(static_cast<int>(patterns.size()));
     out.u16le(static_cast<int>(instruments.size()));
     out.u16le(1); // linear frequency table
-    out.u16le(clamp_int(desc.speed, 1, 31));
-    out.u16le(clamp_int(desc.tempo, 32, 255));
+    out.u16le(std::clamp(desc.speed, 1, 31));
+    out.u16le(std::clamp(desc.tempo, 32, 255));
     for (size_t i = 0; i < 256; ++i)
         out.u8(i < orders.size() ? orders[i] : 0);
     for (const mw_pattern &pattern : patterns)
@@ -627,7 +627,7 @@ int it_note(int note) {
 void write_it_pattern(byte_writer &out, const mw_pattern &pattern, int channels,
                       const mw_limits &limits) {
     // The decoder drops IT patterns of fewer than four rows.
-    const int rows = clamp_int(pattern.rows, limits.min_rows, limits.max_rows);
+    const int rows = std::clamp(pattern.rows, limits.min_rows, limits.max_rows);
     const std::vector<mw_cell> cells = sorted_cells(pattern, rows, channels);
     const size_t start = out.size();
     out.u16le(0); // packed length, patched below
@@ -638,7 +638,7 @@ void write_it_pattern(byte_writer &out, const mw_pattern &pattern, int channels,
         for (; next < cells.size() && cells[next].row == row; ++next) {
             const mw_cell &cell = cells[next];
             const int note = it_note(cell.note);
-            const int instrument = clamp_int(cell.instrument, 0, 99);
+            const int instrument = std::clamp(cell.instrument, 0, 99);
             const int command = letter_command(cell);
             int mask = 0;
             if (note >= 0)
@@ -658,7 +658,7 @@ void write_it_pattern(byte_writer &out, const mw_pattern &pattern, int channels,
             if (mask & 2)
                 out.u8(instrument);
             if (mask & 4)
-                out.u8(clamp_int(cell.volume, 0, 64));
+                out.u8(std::clamp(cell.volume, 0, 64));
             if (mask & 8) {
                 out.u8(command);
                 out.u8(cell.param & 0xFF);
@@ -671,7 +671,7 @@ void write_it_pattern(byte_writer &out, const mw_pattern &pattern, int channels,
 
 std::vector<uint8_t> write_it(const module_description &desc) {
     const mw_limits limits = format_limits(module_format::it);
-    const int channels = clamp_int(desc.channels, limits.min_channels, limits.max_channels);
+    const int channels = std::clamp(desc.channels, limits.min_channels, limits.max_channels);
     const std::vector<mw_pattern> patterns = patterns_to_write(desc, limits.max_patterns);
     std::vector<int> orders = orders_to_write(desc, static_cast<int>(patterns.size()));
     orders.resize(std::min<size_t>(orders.size(), static_cast<size_t>(limits.max_orders)));
@@ -685,7 +685,7 @@ std::vector<uint8_t> write_it(const module_description &desc) {
 
     byte_writer out;
     out.text("IMPM", 4);
-    out.text(desc.name, 26);
+    out.text(cut(desc.name, limits.song_name), 26);
     out.u8(4);  // rows per beat highlight
     out.u8(16); // rows per measure highlight
     out.u16le(static_cast<int>(orders.size()));
@@ -699,8 +699,8 @@ std::vector<uint8_t> write_it(const module_description &desc) {
     out.u16le(message.empty() ? 0 : 1);
     out.u8(128); // global volume
     out.u8(48);  // mix volume
-    out.u8(clamp_int(desc.speed, 1, 255));
-    out.u8(clamp_int(desc.tempo, 31, 255));
+    out.u8(std::clamp(desc.speed, 1, 255));
+    out.u8(std::clamp(desc.tempo, 31, 255));
     out.u8(128); // panning separation
     out.u8(0);   // pitch wheel depth
     const size_t message_fields = out.size();
@@ -741,8 +741,8 @@ std::vector<uint8_t> write_it(const module_description &desc) {
         out.u8(0);
         out.u8(64); // global volume
         out.u8((length > 0 ? 1 : 0) | (loop ? 16 : 0));
-        out.u8(clamp_int(sample.volume, 0, 64));
-        out.text(sample.name, 26);
+        out.u8(std::clamp(sample.volume, 0, 64));
+        out.text(cut(sample.name, limits.sample_name), 26);
         out.u8(1);  // signed frames
         out.u8(32); // default panning, not used
         out.u32le(static_cast<uint32_t>(length));

@@ -74,7 +74,9 @@ struct module_description {
 
 /// What a format can hold, as the writer writes it.
 ///
-/// Names longer than their field are cut. How the formats differ where a field is missing:
+/// Names longer than their field are cut. Notes: MOD C-3..B-7 (ProTracker's five octaves of
+/// periods), S3M and XM C-1..B-8, IT C-0..B-9. How the formats differ where a field is
+/// missing:
 /// - MOD and S3M patterns have 64 rows; a shorter pattern ends with a pattern break on its
 ///   last row (MOD D00, S3M C00) in the first channel whose cell there has no effect.
 /// - MOD has no speed and tempo fields: unless they are 6 and 125, effect F sets them on
@@ -103,6 +105,22 @@ struct mw_limits {
     int instrument_name;
 };
 
+/// What the decoder (libmodplug) reports for the modules written here, where it is not
+/// simply what was written:
+/// - ModPlug_NumPatterns is the number of orders, not of stored patterns.
+/// - ModPlug_GetLength is rounded to whole seconds.
+/// - MOD: ModPlug_NumSamples is always 31. The decoder rejects a MOD with one channel, and
+///   one whose samples are all shorter than 6 frames.
+/// - S3M, IT: ModPlug_NumChannels is at least 4. IT stores no channel count: the decoder
+///   counts up to the last channel that has something in a pattern. It rejects an S3M or
+///   IT without samples, and drops IT patterns of fewer than 4 rows.
+/// - XM: ModPlug_NumSamples counts the samples inside the instruments (at most 239).
+/// - ModPlug_SampleName and ModPlug_InstrumentName count from 1 (sample 0 is the song name).
+/// - ModPlug_GetMessage gives the IT message with '\r' between lines.
+/// - The decoder numbers effects alike for all formats (MOD/XM F06 and S3M/IT A06 come
+///   back the same); a pattern break row is decimal except in IT (MOD/XM D10, S3M C10
+///   come back as parameter 10, IT C10 as 16).
+
 /// The limits of format.
 mw_limits format_limits(module_format format);
 
@@ -128,15 +146,16 @@ std::vector<int8_t> make_wave(mw_wave wave, int cycle, int cycles, int amplitude
 ///
 /// The text has one statement per line. A '#' at the start of a line or after a blank
 /// starts a comment. Names and texts are the rest of the line, with inner spaces kept and
-/// may be empty. Numbers are decimal.
+/// may be empty. Numbers are decimal, effect parameters hex. format and channels hold for
+/// the whole text, wherever they stand.
 ///
 ///   format mod|s3m|xm|it      default xm
 ///   name TEXT                 song name
 ///   channels N                default 4
 ///   speed N                   ticks per row, default 6
 ///   tempo N                   default 125 (one row lasts speed * 2.5 / tempo seconds)
-///   message TEXT              appends a line to the IT song message; "\n" in TEXT is a line
-///                             break too and "\\" a backslash
+///   message TEXT              IT: appends a line to the song message; "\n" in TEXT is a
+///                             line break too and "\\" a backslash
 ///
 ///   sample WAVE CYCLE CYCLES [OPTION...] [NAME]
 ///       adds a sample made by make_wave: WAVE is square, saw, triangle, sine, noise or
@@ -165,7 +184,7 @@ std::vector<int8_t> make_wave(mw_wave wave, int cycle, int cycles, int amplitude
 ///       INSTRUMENT counts from 1 ('-' none). vVOLUME is the volume column, as v48. EFFECT
 ///       is three characters, command and hex parameter in the format's notation: A06 in
 ///       S3M/IT, F06 or 106 in MOD/XM (write '-' for the instrument before an effect that is
-///       all digits).
+///       all digits). A cell replaces one already on the same spot.
 ///   seq CHANNEL ROW STEP INSTRUMENT [vVOLUME] NOTE...
 ///       puts NOTEs with INSTRUMENT on CHANNEL every STEP rows from ROW; '.' or '---' skips
 ///       a step
@@ -173,9 +192,6 @@ std::vector<int8_t> make_wave(mw_wave wave, int cycle, int cycles, int amplitude
 ///       puts EFFECT on COUNT rows of CHANNEL from ROW, keeping what the cells hold else
 ///   copy P [CHANNEL...]       adds the cells of pattern P (of the listed channels, or all)
 ///                             to the selected pattern, replacing what is on the same spots
-///
-/// The decoder rejects a MOD whose samples are all shorter than 6 frames, and an S3M or IT
-/// without samples.
 ///
 /// Example:
 ///   format xm

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdio_ext.h>
 #include <unistd.h>
 
 temp_dir::temp_dir() {
@@ -53,6 +54,33 @@ captured_output capture_output(const std::function<void()> &body) {
     captured_output result{slurp(out_file), slurp(err_file)};
     fclose(out_file);
     fclose(err_file);
+    return result;
+}
+
+captured_output run_with_input(const std::string &input, const std::function<void()> &body) {
+    // A regular file rather than a pipe: no writer to block on, whatever the input's size.
+    FILE *in_file = tmpfile();
+    if (in_file == nullptr)
+        std::abort();
+    fwrite(input.data(), 1, input.size(), in_file);
+    fflush(in_file);
+    rewind(in_file);
+    int saved_in = dup(0);
+    // stdin's buffer may still hold bytes of the previous descriptor 0; drop them so body
+    // reads only input, and clear a stale end-of-file mark.
+    __fpurge(stdin);
+    dup2(fileno(in_file), 0);
+    clearerr(stdin);
+    captured_output result = capture_output(body);
+    __fpurge(stdin);
+    if (saved_in >= 0) {
+        dup2(saved_in, 0);
+        close(saved_in);
+    } else {
+        close(0); // there was no standard input to restore
+    }
+    clearerr(stdin);
+    fclose(in_file);
     return result;
 }
 

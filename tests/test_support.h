@@ -24,6 +24,11 @@ struct captured_output {
 /// Runs body with standard output and standard error redirected, and returns both texts.
 captured_output capture_output(const std::function<void()> &body);
 
+/// Runs body with standard input reading exactly the text input (then the end of input) and
+/// with standard output and standard error captured as capture_output does; restores
+/// standard input afterwards, dropping whatever body left unread.
+captured_output run_with_input(const std::string &input, const std::function<void()> &body);
+
 /// Writes bytes to path (truncating); true on success.
 bool write_file(const std::string &path, const std::string &bytes);
 

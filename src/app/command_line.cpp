@@ -255,8 +255,3 @@ void print_usage(const char *program_name) {
     std::fputs(USAGE_FILES, stderr);
     std::fputs(USAGE_AUDIO, stderr);
 }
-
-void print_version() {
-    std::puts("Marrowtide B5.1, September 2006");
-    std::puts("compiled by root at Fri Oct 16 10:23:48 UTC 2026 on FreeBSD");
-}

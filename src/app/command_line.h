@@ -1,6 +1,7 @@
 #pragma once
 // The command line: help request, options, usage text and version lines.
 
+#include "console/version.h"
 #include "export/export_kind.h"
 
 /// What the command line asked for; the texts are the command-line words themselves.
@@ -31,6 +32,3 @@ int read_command_line(int argc, char **argv);
 
 /// Writes the usage text for program_name to standard error.
 void print_usage(const char *program_name);
-
-/// Writes the two version lines to standard output.
-void print_version();

@@ -1,6 +1,26 @@
 #include "console/line_reader.h"
 
+#include <cerrno>
 #include <cstdlib>
+
+#include "console/program_exit.h"
+
+namespace {
+
+// getc that sits out interrupted reads: a signal that ends the program does so here,
+// any other interruption just reads again.
+int next_char(FILE *stream) {
+    for (;;) {
+        errno = 0;
+        int c = getc(stream);
+        if (c != EOF || !ferror(stream) || errno != EINTR)
+            return c;
+        clearerr(stream);
+        exit_if_signalled();
+    }
+}
+
+} // namespace
 
 char *read_line(FILE *stream) {
     size_t capacity = 128;
@@ -9,7 +29,7 @@ char *read_line(FILE *stream) {
     if (line == nullptr)
         return nullptr;
     for (;;) {
-        int c = getc(stream);
+        int c = next_char(stream);
         if (c == EOF || c == '\n')
             break;
         // Keep room for the terminator; grow geometrically so long lines stay cheap.
@@ -29,3 +49,5 @@ char *read_line(FILE *stream) {
 }
 
 char *read_console_line() { return read_line(stdin); }
+
+int console_input_ended() { return feof(stdin) ? 1 : 0; }

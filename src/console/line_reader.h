@@ -11,3 +11,6 @@ char *read_line(FILE *stream);
 
 /// read_line on standard input.
 char *read_console_line();
+
+/// 1 when standard input is exhausted: no further line will ever come.
+int console_input_ended();

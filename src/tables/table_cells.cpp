@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "tables/info_table.h"
+#include "tables/settings_tables.h"
 #include "tables/table_printer.h"
 
 char **table_values = nullptr;
@@ -17,7 +18,9 @@ struct table_entry {
 };
 
 constexpr table_entry CELL_FILLERS[] = {
+    {CONFIG_TABLE_ID, fill_config_cell},
     {INFO_TABLE_ID, fill_info_cell},
+    {ADVANCED_TABLE_ID, fill_advanced_cell},
     {-1, nullptr},
 };
 
