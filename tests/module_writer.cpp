@@ -54,11 +54,6 @@ class byte_writer {
     std::vector<uint8_t> bytes_;
 };
 
-// S3M and IT end their names with a zero inside the field: those keep one character less.
-std::string cut(const std::string &text, int limit) {
-    return text.substr(0, static_cast<size_t>(limit));
-}
-
 // The order list that is played: the given one, or every pattern once.
 std::vector<int> orders_to_write(const module_description &desc, int pattern_count) {
     if (!desc.orders.empty())
@@ -240,9 +235,9 @@ std::vector<uint8_t> write_mod(const module_description &desc) {
                 }
                 const int period = is_pitch(cell->note) ? mod_period(cell->note) : 0;
                 const int sample = std::clamp(cell->instrument, 0, 31);
-                int effect = cell->effect >= 1 && cell->effect <= 16 ? cell->effect - 1 : 0;
-                int param = cell->effect >= 1 && cell->effect <= 16 ? cell->param & 0xFF : 0;
                 const bool has_effect = cell->effect >= 1 && cell->effect <= 16;
+                int effect = has_effect ? cell->effect - 1 : 0;
+                int param = has_effect ? cell->param & 0xFF : 0;
                 if (!has_effect && (cell->note == mw_note_off || cell->note == mw_note_cut)) {
                     effect = 0xC;
                     param = 0;
@@ -336,7 +331,7 @@ std::vector<uint8_t> write_s3m(const module_description &desc) {
     const size_t sample_count = std::min<size_t>(desc.samples.size(), limits.max_samples);
 
     byte_writer out;
-    out.text(cut(desc.name, limits.song_name), 28);
+    out.text(desc.name, 28);
     out.u8(0x1A);
     out.u8(16); // type: ST3 module
     out.zeros(2);
@@ -387,7 +382,7 @@ std::vector<uint8_t> write_s3m(const module_description &desc) {
         out.u8(loop ? 1 : 0);
         out.u32le(static_cast<uint32_t>(std::max(sample.c5_speed, 1)));
         out.zeros(12);
-        out.text(cut(sample.name, limits.sample_name), 28);
+        out.text(sample.name, 28);
         out.text("SCRS", 4);
     }
     for (size_t p = 0; p < patterns.size(); ++p) {
@@ -685,7 +680,7 @@ std::vector<uint8_t> write_it(const module_description &desc) {
 
     byte_writer out;
     out.text("IMPM", 4);
-    out.text(cut(desc.name, limits.song_name), 26);
+    out.text(desc.name, 26);
     out.u8(4);  // rows per beat highlight
     out.u8(16); // rows per measure highlight
     out.u16le(static_cast<int>(orders.size()));
@@ -742,7 +737,7 @@ std::vector<uint8_t> write_it(const module_description &desc) {
         out.u8(64); // global volume
         out.u8((length > 0 ? 1 : 0) | (loop ? 16 : 0));
         out.u8(std::clamp(sample.volume, 0, 64));
-        out.text(cut(sample.name, limits.sample_name), 26);
+        out.text(sample.name, 26);
         out.u8(1);  // signed frames
         out.u8(32); // default panning, not used
         out.u32le(static_cast<uint32_t>(length));
@@ -770,23 +765,73 @@ std::vector<uint8_t> write_it(const module_description &desc) {
 } // namespace
 
 mw_limits format_limits(module_format format) {
-    mw_limits limits{};
     switch (format) {
     case module_format::mod:
-        limits = {2, 32, 31, 0, 0, 64, 128, 1, 64, mod_first_note, mod_first_note + 59, 20, 22, 0};
-        break;
+        // The decoder rejects one-channel MODs; "M.K." holds 64 patterns.
+        return {.min_channels = 2,
+                .max_channels = 32,
+                .max_samples = 31,
+                .max_instruments = 0,
+                .samples_per_instrument = 0,
+                .max_patterns = 64,
+                .max_orders = 128,
+                .min_rows = 1,
+                .max_rows = 64,
+                .lowest_note = mod_first_note,
+                .highest_note = mod_first_note + 59,
+                .song_name = 20,
+                .sample_name = 22,
+                .instrument_name = 0};
     case module_format::s3m:
-        limits = {1, 16, 99, 0, 0, 100, 254, 1, 64, s3m_first_note, s3m_first_note + 95, 27, 27, 0};
-        break;
+        // Sixteen PCM channels (L1-L8, R1-R8); ST3's octaves 0..7.
+        return {.min_channels = 1,
+                .max_channels = 16,
+                .max_samples = 99,
+                .max_instruments = 0,
+                .samples_per_instrument = 0,
+                .max_patterns = 100,
+                .max_orders = 254,
+                .min_rows = 1,
+                .max_rows = 64,
+                .lowest_note = s3m_first_note,
+                .highest_note = s3m_first_note + 95,
+                .song_name = 28,
+                .sample_name = 28,
+                .instrument_name = 0};
     case module_format::xm:
-        limits = {1,  32, 240, 128, 16, 256, 256, 1, 256, xm_first_note, xm_first_note + 95,
-                  20, 22, 22};
-        break;
+        // The decoder keeps at most 239 samples.
+        return {.min_channels = 1,
+                .max_channels = 32,
+                .max_samples = 239,
+                .max_instruments = 128,
+                .samples_per_instrument = 16,
+                .max_patterns = 256,
+                .max_orders = 256,
+                .min_rows = 1,
+                .max_rows = 256,
+                .lowest_note = xm_first_note,
+                .highest_note = xm_first_note + 95,
+                .song_name = 20,
+                .sample_name = 22,
+                .instrument_name = 22};
     case module_format::it:
-        limits = {1, 64, 99, 99, 99, 200, 255, 4, 200, 1, 120, 25, 25, 25};
-        break;
+        // The decoder drops patterns of fewer than 4 rows.
+        return {.min_channels = 1,
+                .max_channels = 64,
+                .max_samples = 99,
+                .max_instruments = 99,
+                .samples_per_instrument = 99,
+                .max_patterns = 200,
+                .max_orders = 255,
+                .min_rows = 4,
+                .max_rows = 200,
+                .lowest_note = 1,
+                .highest_note = 120,
+                .song_name = 26,
+                .sample_name = 26,
+                .instrument_name = 26};
     }
-    return limits;
+    return {};
 }
 
 std::vector<uint8_t> write_module(const module_description &desc) {

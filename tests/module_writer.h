@@ -74,7 +74,8 @@ struct module_description {
 
 /// What a format can hold, as the writer writes it.
 ///
-/// Names longer than their field are cut. Notes: MOD C-3..B-7 (ProTracker's five octaves of
+/// A name may fill its whole field (then without a terminating zero, which the decoder does
+/// not need); a longer one is cut. Notes: MOD C-3..B-7 (ProTracker's five octaves of
 /// periods), S3M and XM C-1..B-8, IT C-0..B-9. How the formats differ where a field is
 /// missing:
 /// - MOD and S3M patterns have 64 rows; a shorter pattern ends with a pattern break on its

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <optional>
 
@@ -86,7 +85,8 @@ int hex_digit(char c) {
     return -1;
 }
 
-// A sample line or a cell that the last checks of the text still need, with its line.
+// Numbers that can only be checked once the whole text is read, with the line they stand on:
+// the instrument column of cells and the samples of instruments.
 struct instrument_use {
     int line;
     int number; ///< 1-based

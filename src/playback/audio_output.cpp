@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "playback/decoder_settings.h"
+#include "playback/module_loader.h"
 #include "playback/module_state.h"
 #include "settings/settings.h"
 
@@ -17,16 +19,7 @@ const char *driver_name = nullptr;
 
 namespace {
 
-constexpr int32_t OFFERED_SAMPLE_RATES[] = {11025, 16000, 22050, 24000, 32000, 44100};
-constexpr int32_t DEFAULT_SAMPLE_RATE = 44100;
-
 char open_failure[160];
-
-// Keeps a setting from a damaged file inside the range the dialogue accepts, so the
-// decoder only ever sees values the program itself could have set.
-int clamp(int32_t value, int32_t lower, int32_t upper) {
-    return value < lower ? lower : value > upper ? upper : value;
-}
 
 [[gnu::format(printf, 1, 2)]] void set_open_failure(const char *format, ...) {
     va_list args;
@@ -54,36 +47,14 @@ const char *ao_error_text(int error_number) {
 
 } // namespace
 
-int32_t effective_sample_rate() {
-    for (int32_t rate : OFFERED_SAMPLE_RATES)
-        if (settings.sample_rate == rate)
-            return rate;
-    return DEFAULT_SAMPLE_RATE;
-}
-
-int32_t effective_channel_count() { return settings.channel_count == 1 ? 1 : 2; }
-
 void apply_decoder_settings() {
-    ModPlug_Settings decoder;
-    // The record has no value for the stereo separation and the mixing channel limit:
-    // they keep what the decoder has.
-    ModPlug_GetSettings(&decoder);
-    decoder.mFlags = settings.effect_flags & 31;
-    decoder.mChannels = effective_channel_count();
-    decoder.mBits = sample_bits;
-    decoder.mFrequency = effective_sample_rate();
-    decoder.mResamplingMode = settings.resampling_mode >= 0 && settings.resampling_mode <= 3
-                                  ? settings.resampling_mode
-                                  : MODPLUG_RESAMPLE_SPLINE;
-    decoder.mReverbDepth = clamp(settings.reverb_depth, 0, 100);
-    decoder.mReverbDelay = clamp(settings.reverb_delay, 40, 200);
-    decoder.mBassAmount = clamp(settings.bass_amount, 0, 100);
-    decoder.mBassRange = clamp(settings.bass_range, 10, 100);
-    decoder.mSurroundDepth = clamp(settings.surround_depth, 0, 100);
-    decoder.mSurroundDelay = clamp(settings.surround_delay, 5, 40);
-    decoder.mLoopCount = 0; // the song is played once, never looped
-    ModPlug_SetSettings(&decoder);
-    ModPlug_SetMasterVolume(loaded_module, static_cast<unsigned>(clamp(settings.master_volume, 1, 768)));
+    push_decoder_settings();
+    if (wanted_decoder_format() != loaded_format)
+        reload_module();
+    ModPlug_SetMasterVolume(loaded_module,
+                            static_cast<unsigned>(settings.master_volume < 1     ? 1
+                                                  : settings.master_volume > 768 ? 768
+                                                                                 : settings.master_volume));
 }
 
 int open_audio_output() {
@@ -95,10 +66,13 @@ int open_audio_output() {
             set_open_failure("no default libao driver could be found");
         return 0;
     }
+    sample_bits = 16;
+    apply_decoder_settings();
+    // The device takes what the decoder renders, also when a reload could not change it.
     ao_sample_format format{};
-    format.bits = 16;
-    format.rate = effective_sample_rate();
-    format.channels = effective_channel_count();
+    format.bits = loaded_format.bits;
+    format.rate = loaded_format.rate;
+    format.channels = loaded_format.channels;
     format.byte_format = AO_FMT_NATIVE;
     format.matrix = nullptr;
     errno = 0;
@@ -108,8 +82,6 @@ int open_audio_output() {
         set_open_failure("%s: %s", info != nullptr ? info->short_name : "?", ao_error_text(errno));
         return 0;
     }
-    sample_bits = format.bits;
-    apply_decoder_settings();
     audio_active = 1;
     return 1;
 }

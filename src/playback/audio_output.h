@@ -22,21 +22,14 @@ extern unsigned char mix_buffer[MIX_BUFFER_SIZE];
 /// libao short name of the driver chosen on the command line; null for libao's default.
 extern const char *driver_name;
 
-/// The sample rate that reaches the decoder, the device and the elapsed-time arithmetic:
-/// settings.sample_rate when it is one the program offers, else 44100. The record keeps
-/// whatever a damaged settings file held.
-int32_t effective_sample_rate();
-
-/// The channel count that reaches the decoder, the device and the arithmetic: 1 or 2
-/// from settings.channel_count, 2 for any other value.
-int32_t effective_channel_count();
-
 /// Pushes settings and sample_bits into the decoder and sets the loaded module's master
-/// volume. Needs a loaded module.
+/// volume. When the output format differs from the one the module was loaded with, the
+/// module is loaded again from its file (the song starts over), since the decoder takes
+/// a new format only at a load. Needs a loaded module.
 void apply_decoder_settings();
 
-/// Opens the live device at 16 bits with the settings' rate and channels and applies
-/// the decoder settings. libao must be initialised. Returns 1 when open, else 0.
+/// Applies the decoder settings at 16 bits and opens the live device in the format the
+/// module renders. libao must be initialised. Returns 1 when open, else 0.
 int open_audio_output();
 
 /// Closes the device if it is open, then shuts libao down.

@@ -12,6 +12,7 @@
 #include "console/log.h"
 #include "console/program_exit.h"
 #include "console/text.h"
+#include "playback/decoder_settings.h"
 #include "playback/module_state.h"
 #include "tables/info_table.h"
 
@@ -22,9 +23,13 @@ namespace {
 int failure_errno = 0;
 const char *failure_text = nullptr;
 
-void fail_load(int error_number, const char *text) {
+void record_failure(int error_number, const char *text) {
     failure_errno = error_number;
     failure_text = text;
+}
+
+// A failed load leaves no module: an owned path is freed, a borrowed one forgotten.
+void release_path() {
     if (module_path_owned)
         std::free(module_path);
     module_path_owned = 0;
@@ -42,14 +47,15 @@ struct buffer_freer {
 };
 
 // Reads exactly size bytes; 0 after a report when the file ends early or read fails.
-int read_whole_file(int fd, char *buffer, size_t size) {
+int read_whole_file(int fd, char *buffer, size_t size, bool report) {
     size_t have = 0;
     while (have < size) {
         ssize_t got = read(fd, buffer + have, size - have);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
-            log_error("CAN'T read(): %s\n", got == 0 ? "unexpected end of file" : std::strerror(errno));
+            if (report)
+                log_error("CAN'T read(): %s\n", got == 0 ? "unexpected end of file" : std::strerror(errno));
             return 0;
         }
         have += static_cast<size_t>(got);
@@ -59,64 +65,90 @@ int read_whole_file(int fd, char *buffer, size_t size) {
 
 } // namespace
 
+namespace {
+
+// Reads the file at path whole and hands it to the decoder, in the decoder format the
+// settings ask for. Failures are reported when report is set (the decoder refusing the
+// data never is) and recorded for module_load_failure. Returns the module or null.
+ModPlugFile *decode_file(const char *path, bool report) {
+    struct stat status;
+    if (stat(path, &status) != 0) {
+        int error_number = errno;
+        if (report)
+            log_error("CAN'T stat(\"%s\"): %s\n", path, std::strerror(error_number));
+        record_failure(error_number, nullptr);
+        return nullptr;
+    }
+    if (status.st_size == 0) {
+        if (report)
+            log_error("size of \"%s\" is zero!\n", path);
+        record_failure(0, "the file is empty");
+        return nullptr;
+    }
+    // The decoder takes the size as a signed 32-bit count; a larger file would wrap.
+    if (status.st_size > INT32_MAX) {
+        if (report)
+            log_error("size of \"%s\" is too large!\n", path);
+        record_failure(0, "the file is too large");
+        return nullptr;
+    }
+    int fd = open(path, O_RDONLY);
+    if (fd < 0) {
+        int error_number = errno;
+        if (report)
+            log_error("CAN'T open(\"%s\"): %s\n", path, std::strerror(error_number));
+        record_failure(error_number, nullptr);
+        return nullptr;
+    }
+    fd_closer closer{fd};
+    auto size = static_cast<size_t>(status.st_size);
+    buffer_freer freer{std::malloc(size)};
+    if (freer.data == nullptr)
+        exit_out_of_memory();
+    if (!read_whole_file(fd, static_cast<char *>(freer.data), size, report)) {
+        record_failure(0, "the file could not be read");
+        return nullptr;
+    }
+    push_decoder_settings();
+    ModPlugFile *module = ModPlug_Load(freer.data, static_cast<int>(size));
+    if (module == nullptr) {
+        record_failure(0, "not a module the decoder can read");
+        return nullptr;
+    }
+    loaded_format = wanted_decoder_format();
+    return module;
+}
+
+} // namespace
+
 void load_module() {
     if (module_path == nullptr)
         return;
     trim_right(module_path);
-
-    struct stat status;
-    if (stat(module_path, &status) != 0) {
-        int error_number = errno;
-        log_error("CAN'T stat(\"%s\"): %s\n", module_path, std::strerror(error_number));
-        fail_load(error_number, nullptr);
-        return;
-    }
-    if (status.st_size == 0) {
-        log_error("size of \"%s\" is zero!\n", module_path);
-        fail_load(0, "the file is empty");
-        return;
-    }
-    // The decoder takes the size as a signed 32-bit count; a larger file would wrap.
-    if (status.st_size > INT32_MAX) {
-        log_error("size of \"%s\" is too large!\n", module_path);
-        fail_load(0, "the file is too large");
-        return;
-    }
-    int fd = open(module_path, O_RDONLY);
-    if (fd < 0) {
-        int error_number = errno;
-        log_error("CAN'T open(\"%s\"): %s\n", module_path, std::strerror(error_number));
-        fail_load(error_number, nullptr);
-        return;
-    }
-    auto size = static_cast<size_t>(status.st_size);
-    char *buffer = static_cast<char *>(std::malloc(size));
-    if (buffer == nullptr)
-        exit_out_of_memory();
-    {
-        fd_closer closer{fd};
-        buffer_freer freer{buffer};
-        if (!read_whole_file(fd, buffer, size)) {
-            fail_load(0, "the file could not be read");
-            return;
-        }
-        loaded_module = ModPlug_Load(buffer, static_cast<int>(size));
-    }
+    loaded_module = decode_file(module_path, true);
     if (loaded_module == nullptr) {
-        fail_load(0, "not a module the decoder can read");
+        release_path();
         return;
     }
     show_info_table();
+}
+
+int reload_module() {
+    if (module_path == nullptr)
+        return 0;
+    ModPlugFile *module = decode_file(module_path, false);
+    if (module == nullptr)
+        return 0;
+    ModPlug_Unload(loaded_module);
+    loaded_module = module;
+    return 1;
 }
 
 void unload_module() {
     if (module_path == nullptr)
         return;
     ModPlug_Unload(loaded_module);
-    if (module_path_owned)
-        std::free(module_path);
-    module_path_owned = 0;
-    module_path = nullptr;
+    release_path();
 }
 
 void open_command(const char *argument) {

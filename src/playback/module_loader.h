@@ -7,6 +7,11 @@
 /// again, an owned path freed. Callers release any previous module first.
 void load_module();
 
+/// Loads the loaded module's file again, silently, in the decoder format the settings
+/// ask for now (the song starts over). Returns 1 on success; on failure the old module
+/// stays loaded and 0 is returned.
+int reload_module();
+
 /// Releases the loaded module, if any, and frees an owned module_path.
 void unload_module();
 

@@ -7,6 +7,7 @@
 #include "console/program_exit.h"
 #include "console/text.h"
 #include "playback/audio_output.h"
+#include "playback/decoder_settings.h"
 #include "playback/key_poll.h"
 #include "playback/module_state.h"
 
@@ -74,9 +75,9 @@ int pause_playback() {
 } // namespace
 
 unsigned long long elapsed_seconds(int bytes_per_sample) {
+    // The format the decoder renders: never zero, whatever the settings file held.
     return bytes_played / static_cast<unsigned>(bytes_per_sample) /
-           static_cast<unsigned>(effective_channel_count()) /
-           static_cast<unsigned>(effective_sample_rate());
+           static_cast<unsigned>(loaded_format.channels) / static_cast<unsigned>(loaded_format.rate);
 }
 
 int play_interactive() {

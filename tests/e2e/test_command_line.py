@@ -121,8 +121,9 @@ def test_saved_settings_are_read_back():
         r = ws.run("-V")
         check_equal(r.out, VERSION, "-V prints whatever the verbosity")
         tune = ws.module("tune.mod", MOD_TUNE)
-        r = ws.run(tune)
-        check_equal((r.status, r.out, r.err), (0, "", ""), "verbosity 0: nothing printed")
+        r = ws.run(tune, "-O", "null")
+        check_equal((r.status, r.out, r.err), (0, "Playing \n(any key to pause)\n\n", ""),
+                    "verbosity 0: only the playing notice")
 
 
 MOD_TUNE = """format mod
@@ -210,12 +211,13 @@ def test_loading_prints_the_table():
     for fmt, (description, table) in TABLES.items():
         with Workspace() as ws:
             tune = ws.module("tune." + fmt, description)
-            r = ws.run(tune)
-            # Once from the load and once before playback would start.
-            check_equal((r.status, r.out, r.err), (0, VERSION + table + table, ""),
-                        f"{fmt}: banner and information table")
+            r = ws.run(tune, "-O", "null")
+            # Once from the load and once before playback starts.
+            check_equal((r.status, r.out[:r.out.find("Playing")], r.err),
+                        (0, VERSION + table + table, ""), f"{fmt}: banner and information table")
             r = ws.run(tune, "-i")
-            check_equal(r.out, VERSION + table, f"{fmt}: -i loads once")
+            check(r.out.startswith(VERSION + table + ">>> Launching"), f"{fmt}: -i loads once",
+                  r.out)
 
 
 def test_load_failures():

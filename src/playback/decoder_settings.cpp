@@ -1,0 +1,57 @@
+#include "playback/decoder_settings.h"
+
+#include <libmodplug/modplug.h>
+
+#include "playback/audio_output.h"
+#include "settings/settings.h"
+
+decoder_format loaded_format{44100, 2, 16};
+
+namespace {
+
+constexpr int32_t OFFERED_SAMPLE_RATES[] = {11025, 16000, 22050, 24000, 32000, 44100};
+constexpr int32_t DEFAULT_SAMPLE_RATE = 44100;
+
+// Keeps a setting from a damaged file inside the range the dialogue accepts, so the
+// decoder only ever sees values the program itself could have set.
+int clamp(int32_t value, int32_t lower, int32_t upper) {
+    return value < lower ? lower : value > upper ? upper : value;
+}
+
+} // namespace
+
+int32_t effective_sample_rate() {
+    for (int32_t rate : OFFERED_SAMPLE_RATES)
+        if (settings.sample_rate == rate)
+            return rate;
+    return DEFAULT_SAMPLE_RATE;
+}
+
+int32_t effective_channel_count() { return settings.channel_count == 1 ? 1 : 2; }
+
+decoder_format wanted_decoder_format() {
+    return {effective_sample_rate(), effective_channel_count(), sample_bits == 32 ? 32 : 16};
+}
+
+void push_decoder_settings() {
+    ModPlug_Settings decoder;
+    // The record has no value for the stereo separation and the mixing channel limit:
+    // they keep what the decoder has.
+    ModPlug_GetSettings(&decoder);
+    decoder_format format = wanted_decoder_format();
+    decoder.mFlags = settings.effect_flags & 31;
+    decoder.mChannels = format.channels;
+    decoder.mBits = format.bits;
+    decoder.mFrequency = format.rate;
+    decoder.mResamplingMode = settings.resampling_mode >= 0 && settings.resampling_mode <= 3
+                                  ? settings.resampling_mode
+                                  : MODPLUG_RESAMPLE_SPLINE;
+    decoder.mReverbDepth = clamp(settings.reverb_depth, 0, 100);
+    decoder.mReverbDelay = clamp(settings.reverb_delay, 40, 200);
+    decoder.mBassAmount = clamp(settings.bass_amount, 0, 100);
+    decoder.mBassRange = clamp(settings.bass_range, 10, 100);
+    decoder.mSurroundDepth = clamp(settings.surround_depth, 0, 100);
+    decoder.mSurroundDelay = clamp(settings.surround_delay, 5, 40);
+    decoder.mLoopCount = 0; // the song is played once, never looped
+    ModPlug_SetSettings(&decoder);
+}
