@@ -21,7 +21,7 @@ build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: deps build
-	$(BUILD_DIR)/marrowtide $(BUILD_DIR)/examples/demo.xm
+	scripts/run-demo $(BUILD_DIR)/marrowtide $(BUILD_DIR)/examples/demo.xm
 
 check: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(CMAKE_BUILD_TYPE) -DMARROWTIDE_WERROR=ON
