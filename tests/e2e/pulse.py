@@ -127,11 +127,11 @@ class PulseServer:
                 "--disallow-exit", "--realtime=no", "--high-priority=no",
                 "--log-target=file:" + self.log_path, "--log-level=info"]
         try:
-            self.process = subprocess.Popen(args, env=env, cwd=self.root,
-                                            stdin=subprocess.DEVNULL,
-                                            stdout=subprocess.DEVNULL,
-                                            stderr=open(self.log_path + ".stderr", "wb"),
-                                            start_new_session=True)
+            with open(self.log_path + ".stderr", "wb") as errors:
+                self.process = subprocess.Popen(args, env=env, cwd=self.root,
+                                                stdin=subprocess.DEVNULL,
+                                                stdout=subprocess.DEVNULL, stderr=errors,
+                                                start_new_session=True)
             self._wait_until_accepting()
         except BaseException:
             self.stop()

@@ -10,10 +10,12 @@
 
 The program starts in a new session with the pty's slave side as its controlling terminal
 and foreground process group, so a ^C typed while the line discipline has ISIG on sends it
-SIGINT. Its standard input, output and error are all that slave: stderr is mixed into the
-same transcript as stdout, in the order written. The parent keeps its own descriptor of the
-slave open, which lets it read the terminal settings the program leaves behind, and means
-the master never reports end of file: the end of the program is seen by its exit.
+SIGINT. It starts with the default action for the usual signals and none blocked, whatever
+the test runner ignores or blocks (spawn must be called from the main thread). Its standard
+input, output and error are all that slave: stderr is mixed into the same transcript as
+stdout, in the order written. The parent keeps its own descriptor of the slave open, which
+lets it read the terminal settings the program leaves behind, and means the master never
+reports end of file: the end of the program is seen by its exit.
 
 A reader thread drains the master all the time, so a program writing a lot (a status line
 many times a second) never blocks on a full pty while the test is doing something else.
@@ -56,11 +58,22 @@ def _set_size(fd, rows, cols):
     fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", rows, cols, 0, 0))
 
 
-def _take_controlling_terminal():
+# Signals whose disposition the program gets as at a fresh login: a test runner started
+# in the background of a non-interactive shell ignores SIGINT and SIGQUIT, and an ignored
+# signal stays ignored across exec, so ^C would do nothing.
+_DEFAULT_SIGNALS = [signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGHUP,
+                    signal.SIGTSTP, signal.SIGTTIN, signal.SIGTTOU, signal.SIGWINCH,
+                    signal.SIGCHLD, signal.SIGALRM, signal.SIGUSR1, signal.SIGUSR2]
+
+
+def _prepare_child():
     # Runs in the child between fork and exec, after setsid (start_new_session) and after
-    # the slave became fd 0; makes it the controlling terminal of the new session, whose
-    # process group becomes the terminal's foreground group.
+    # the slave became fd 0. Makes the slave the controlling terminal of the new session,
+    # whose process group becomes the terminal's foreground group; resets the signals.
     fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+    for sig in _DEFAULT_SIGNALS:
+        signal.signal(sig, signal.SIG_DFL)
+    signal.pthread_sigmask(signal.SIG_SETMASK, [])
 
 
 def spawn(args, env=None, cwd=None, rows=24, cols=80):
@@ -86,7 +99,7 @@ class Terminal:
         try:
             self.process = subprocess.Popen(
                 self.args, stdin=slave, stdout=slave, stderr=slave, env=env, cwd=cwd,
-                start_new_session=True, preexec_fn=_take_controlling_terminal)
+                start_new_session=True, preexec_fn=_prepare_child)
         except BaseException:
             for fd in [self.master, self._slave, self._wake_r, self._wake_w]:
                 os.close(fd)
@@ -270,7 +283,7 @@ class Terminal:
             pass
         if self._reader.is_alive():
             os.write(self._wake_w, b"x")
-            self._reader.join()
+            self._reader.join(5)
         for fd in [self.master, self._slave, self._wake_r, self._wake_w]:
             try:
                 os.close(fd)

@@ -117,17 +117,27 @@ def process_gone(pid, timeout=5):
 
 
 def test_signals_and_clean_up():
-    with terminal.spawn(["sh", "-c", "echo ready; exec sleep 30"]) as term:
-        term.expect("ready")
-        term.send(b"\x03")
-        check_equal(term.wait(5), -signal.SIGINT,
-                    "^C in line mode interrupts: the pty is the controlling terminal")
-    with terminal.spawn(["sh", "-c", "echo \"tty $(tty)\"; exec sleep 30"]) as term:
-        term.expect(re.compile(r"tty (\S+)\n"))
-        check(f"tty {term.tty_name}\n" in term.text(), "stdin is the pty", term.text())
-        term.kill(signal.SIGTERM)
-        check_equal(term.wait(5), -signal.SIGTERM, "kill and wait give -signal")
-    term = terminal.spawn(["sh", "-c", "trap '' TERM; sleep 300 & echo \"child $!\"; "
+    # As when the tests run in the background of a script, which ignores SIGINT for them;
+    # a blocked SIGTERM is inherited too. The program must get neither.
+    ignored = signal.signal(signal.SIGINT, signal.SIG_IGN)
+    blocked = signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGTERM])
+    try:
+        with terminal.spawn(["sh", "-c", "echo ready; exec sleep 30"]) as term:
+            term.expect("ready")
+            term.send(b"\x03")
+            check_equal(term.wait(5), -signal.SIGINT, "^C in line mode interrupts: the pty "
+                        "is the controlling terminal, SIGINT is not ignored")
+        with terminal.spawn(["sh", "-c", "echo \"tty $(tty)\"; exec sleep 30"]) as term:
+            term.expect(re.compile(r"tty (\S+)\n"))
+            check(f"tty {term.tty_name}\n" in term.text(), "stdin is the pty", term.text())
+            term.kill(signal.SIGTERM)
+            check_equal(term.wait(5), -signal.SIGTERM, "kill and wait give -signal")
+    finally:
+        signal.signal(signal.SIGINT, ignored)
+        signal.pthread_sigmask(signal.SIG_SETMASK, blocked)
+    # The shell ignores SIGTERM, its child also the SIGHUP that the end of the session
+    # leader sends to the foreground group: only a kill of the whole group ends both.
+    term = terminal.spawn(["sh", "-c", "trap '' TERM HUP; sleep 300 & echo \"child $!\"; "
                            "while :; do wait; done"])
     child = int(term.expect(re.compile(r"child (\d+)\n")).group(1))
     start = time.monotonic()
