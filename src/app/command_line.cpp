@@ -16,39 +16,42 @@ startup_choices startup;
 namespace {
 
 // The first line names the program; it is printed with its own format.
-constexpr const char *USAGE_OPTIONS = "\n"
-                                   "Options\n"
-                                   "-V : print the Marrowtide version and exit.\n"
-                                   "-i : Interactive mode (this is the default mode\n"
-                                   "     when no module file is given on command line.\n"
-                                   "-q : Quiet; Do not print the status bar.\n"
-                                   "-a <pos> : Start playback/export at order position <pos>.\n"
-                                   "-z <pos> : End playback/export at order position <pos>.\n"
-                                   "-o <output file> : Export loaded module to <output file>.\n"
-                                   "-f <output format> : Select a format to export loaded module.\n"
-                                   "                     Available formats:\n"
-                                   "                     it, wav, aiff, s16se, s16le, s16be\n";
+constexpr const char *USAGE_OPTIONS =
+    "\n"
+    "Options\n"
+    "-V : print the Marrowtide version and exit.\n"
+    "-i : Interactive mode (this is the default mode\n"
+    "     when no module file is given on command line.\n"
+    "-q : Quiet; Do not print the status bar.\n"
+    "-a <pos> : Start playback/export at order position <pos>.\n"
+    "-z <pos> : End playback/export at order position <pos>.\n"
+    "-o <output file> : Export loaded module to <output file>.\n"
+    "-f <output format> : Select a format to export loaded module.\n"
+    "                     Available formats:\n"
+    "                     it, wav, aiff, s16se, s16le, s16be\n";
 
-constexpr const char *USAGE_FILES = "-d : Use the default config scheme.\n"
-                                    "-w : Save the current config scheme.\n"
-                                    "-m <output file> : Export module text message to <output file>.\n"
-                                    "-s <output file> : Export module samplenames to <output file>.\n"
-                                    "-I <output file> : Export module instrumentnames to <output file>.\n";
+constexpr const char *USAGE_FILES =
+    "-d : Use the default config scheme.\n"
+    "-w : Save the current config scheme.\n"
+    "-m <output file> : Export module text message to <output file>.\n"
+    "-s <output file> : Export module samplenames to <output file>.\n"
+    "-I <output file> : Export module instrumentnames to <output file>.\n";
 
-constexpr const char *USAGE_AUDIO = "Audio options:\n"
-                                    "-v <level> : Volume level (1-512)\n"
-                                    "-c <channels> : N. of channels. Possible values\n"
-                                    "                1 = mono ; 2 = stereo\n"
-                                    "-O <driver> : audio driver\n"
-                                    "              alsa09, alsa, oss, sun, macosx, arts, irix, esd, null\n"
-                                    "-r <rate> : Sampling rate in Hz. Available values:\n"
-                                    "            11025, 16000, 22050, 24000, 32000, 44100\n"
-                                    "-M <mode> : Resampling mode. Available modes:\n"
-                                    "            NO_INTERPOLATE, LINEAR, SPLINE, FIR_FILTER\n"
-                                    "+N,+R,+B,+S : Enable Noise Reduction, reverb, megabass\n"
-                                    "              & surround.\n"
-                                    "-N,-R,-B,-S : Disable Noise Reduction, reverb, megabass\n"
-                                    "              & surround.\n";
+constexpr const char *USAGE_AUDIO =
+    "Audio options:\n"
+    "-v <level> : Volume level (1-512)\n"
+    "-c <channels> : N. of channels. Possible values\n"
+    "                1 = mono ; 2 = stereo\n"
+    "-O <driver> : audio driver\n"
+    "              alsa09, alsa, oss, sun, macosx, arts, irix, esd, null\n"
+    "-r <rate> : Sampling rate in Hz. Available values:\n"
+    "            11025, 16000, 22050, 24000, 32000, 44100\n"
+    "-M <mode> : Resampling mode. Available modes:\n"
+    "            NO_INTERPOLATE, LINEAR, SPLINE, FIR_FILTER\n"
+    "+N,+R,+B,+S : Enable Noise Reduction, reverb, megabass\n"
+    "              & surround.\n"
+    "-N,-R,-B,-S : Disable Noise Reduction, reverb, megabass\n"
+    "              & surround.\n";
 
 constexpr int32_t SAMPLE_RATES[] = {11025, 16000, 22050, 24000, 32000, 44100};
 
@@ -59,14 +62,14 @@ struct format_name {
 };
 
 constexpr format_name EXPORT_FORMATS[] = {
-    {"it", EXPORT_IT, 0},         {"wav", EXPORT_WAV, 0},       {"aiff16", EXPORT_AIFF, 16},
-    {"aiff24", EXPORT_AIFF, 24},  {"s16se", EXPORT_RAW, 0},     {"s16le", EXPORT_RAW_LE, 0},
-    {"s16be", EXPORT_RAW_BE, 0},  {nullptr, EXPORT_UNKNOWN, 0},
+    {"it", EXPORT_IT, 0},        {"wav", EXPORT_WAV, 0},       {"aiff16", EXPORT_AIFF, 16},
+    {"aiff24", EXPORT_AIFF, 24}, {"s16se", EXPORT_RAW, 0},     {"s16le", EXPORT_RAW_LE, 0},
+    {"s16be", EXPORT_RAW_BE, 0}, {nullptr, EXPORT_UNKNOWN, 0},
 };
 
 constexpr format_name EXPORT_EXTENSIONS[] = {
-    {".it", EXPORT_IT, 0},     {".wav", EXPORT_WAV, 0},     {".aiff", EXPORT_AIFF, 16},
-    {".aif", EXPORT_AIFF, 16}, {".pcm", EXPORT_RAW, 0},     {".raw", EXPORT_RAW_LE, 0},
+    {".it", EXPORT_IT, 0},        {".wav", EXPORT_WAV, 0}, {".aiff", EXPORT_AIFF, 16},
+    {".aif", EXPORT_AIFF, 16},    {".pcm", EXPORT_RAW, 0}, {".raw", EXPORT_RAW_LE, 0},
     {nullptr, EXPORT_UNKNOWN, 0},
 };
 
@@ -112,7 +115,9 @@ void set_effect(char sign, int32_t bit) {
 // for options without one).
 using option_handler = void (*)(char sign, const char *argument);
 
-void option_shell(char, const char *) { startup.want_shell = 1; }
+void option_shell(char, const char *) {
+    startup.want_shell = 1;
+}
 
 void option_quiet(char, const char *) {
     // Each -q lowers the level once more, also below 0.
@@ -120,8 +125,12 @@ void option_quiet(char, const char *) {
     startup.show_status = 0;
 }
 
-void option_defaults(char, const char *) { default_settings(settings); }
-void option_save(char, const char *) { startup.want_save = 1; }
+void option_defaults(char, const char *) {
+    default_settings(settings);
+}
+void option_save(char, const char *) {
+    startup.want_save = 1;
+}
 
 void option_start(char, const char *argument) {
     int32_t position = text_to_int(argument);
@@ -139,10 +148,18 @@ void option_output(char, const char *argument) {
     kind_from_output_path(argument);
 }
 
-void option_format(char, const char *argument) { kind_from_format_name(argument); }
-void option_message(char, const char *argument) { startup.message_file = argument; }
-void option_samples(char, const char *argument) { startup.sample_names_file = argument; }
-void option_instruments(char, const char *argument) { startup.instrument_names_file = argument; }
+void option_format(char, const char *argument) {
+    kind_from_format_name(argument);
+}
+void option_message(char, const char *argument) {
+    startup.message_file = argument;
+}
+void option_samples(char, const char *argument) {
+    startup.sample_names_file = argument;
+}
+void option_instruments(char, const char *argument) {
+    startup.instrument_names_file = argument;
+}
 
 void option_volume(char, const char *argument) {
     auto level = static_cast<uint32_t>(std::strtol(argument, nullptr, 10));
@@ -157,7 +174,9 @@ void option_channels(char, const char *argument) {
     settings.channel_count = text_to_int(argument) < 2 ? 1 : 2;
 }
 
-void option_driver(char, const char *argument) { driver_name = argument; }
+void option_driver(char, const char *argument) {
+    driver_name = argument;
+}
 
 void option_rate(char, const char *argument) {
     int32_t rate = text_to_int(argument);
@@ -180,14 +199,22 @@ void option_resampling(char, const char *argument) {
             settings.resampling_mode = row.mode;
 }
 
-void option_noise(char sign, const char *) { set_effect(sign, EFFECT_NOISE_REDUCTION); }
-void option_reverb(char sign, const char *) { set_effect(sign, EFFECT_REVERB); }
-void option_megabass(char sign, const char *) { set_effect(sign, EFFECT_MEGABASS); }
-void option_surround(char sign, const char *) { set_effect(sign, EFFECT_SURROUND); }
+void option_noise(char sign, const char *) {
+    set_effect(sign, EFFECT_NOISE_REDUCTION);
+}
+void option_reverb(char sign, const char *) {
+    set_effect(sign, EFFECT_REVERB);
+}
+void option_megabass(char sign, const char *) {
+    set_effect(sign, EFFECT_MEGABASS);
+}
+void option_surround(char sign, const char *) {
+    set_effect(sign, EFFECT_SURROUND);
+}
 
 struct option_entry {
     char letter;
-    int plus_allowed;  ///< 1 when the option also exists with '+'
+    int plus_allowed; ///< 1 when the option also exists with '+'
     int takes_argument;
     option_handler handler; ///< null for -V, which read_command_line handles itself
 };
@@ -195,17 +222,14 @@ struct option_entry {
 constexpr char VERSION_LETTER = 'V';
 
 constexpr option_entry OPTION_TABLE[] = {
-    {'V', 0, 0, nullptr},          {'i', 0, 0, option_shell},
-    {'q', 0, 0, option_quiet},     {'d', 0, 0, option_defaults},
-    {'w', 0, 0, option_save},      {'a', 0, 1, option_start},
-    {'z', 0, 1, option_stop},      {'o', 0, 1, option_output},
-    {'f', 0, 1, option_format},    {'m', 0, 1, option_message},
-    {'s', 0, 1, option_samples},   {'I', 0, 1, option_instruments},
-    {'v', 0, 1, option_volume},    {'c', 0, 1, option_channels},
-    {'O', 0, 1, option_driver},    {'r', 0, 1, option_rate},
-    {'M', 0, 1, option_resampling}, {'N', 1, 0, option_noise},
-    {'R', 1, 0, option_reverb},    {'B', 1, 0, option_megabass},
-    {'S', 1, 0, option_surround},  {'\0', 0, 0, nullptr},
+    {'V', 0, 0, nullptr},         {'i', 0, 0, option_shell},      {'q', 0, 0, option_quiet},
+    {'d', 0, 0, option_defaults}, {'w', 0, 0, option_save},       {'a', 0, 1, option_start},
+    {'z', 0, 1, option_stop},     {'o', 0, 1, option_output},     {'f', 0, 1, option_format},
+    {'m', 0, 1, option_message},  {'s', 0, 1, option_samples},    {'I', 0, 1, option_instruments},
+    {'v', 0, 1, option_volume},   {'c', 0, 1, option_channels},   {'O', 0, 1, option_driver},
+    {'r', 0, 1, option_rate},     {'M', 0, 1, option_resampling}, {'N', 1, 0, option_noise},
+    {'R', 1, 0, option_reverb},   {'B', 1, 0, option_megabass},   {'S', 1, 0, option_surround},
+    {'\0', 0, 0, nullptr},
 };
 
 const option_entry *find_option(const char *word) {

@@ -46,9 +46,12 @@ TEST(CommandLineTest, HelpRequestOnlyAlone) {
         std::vector<const char *> words;
         int expected;
     } cases[] = {
-        {{"marrowtide", "-h"}, 1},        {{"marrowtide", "--help"}, 1},
-        {{"marrowtide", "-hx"}, 0},       {{"marrowtide", "-h", "song.mod"}, 0},
-        {{"marrowtide", "song.mod", "--help"}, 0}, {{"marrowtide"}, 0},
+        {{"marrowtide", "-h"}, 1},
+        {{"marrowtide", "--help"}, 1},
+        {{"marrowtide", "-hx"}, 0},
+        {{"marrowtide", "-h", "song.mod"}, 0},
+        {{"marrowtide", "song.mod", "--help"}, 0},
+        {{"marrowtide"}, 0},
     };
     for (auto &c : cases) {
         std::vector<char *> argv;
@@ -66,7 +69,11 @@ struct option_case {
 
 TEST(CommandLineTest, OptionTable) {
     const option_case cases[] = {
-        {{"-q"}, [] { EXPECT_EQ(settings.verbosity_level, 0); EXPECT_EQ(startup.show_status, 0); }},
+        {{"-q"},
+         [] {
+             EXPECT_EQ(settings.verbosity_level, 0);
+             EXPECT_EQ(startup.show_status, 0);
+         }},
         {{"-q", "-quiet"}, [] { EXPECT_EQ(settings.verbosity_level, -1); }},
         {{"-i"}, [] { EXPECT_EQ(startup.want_shell, 1); }},
         {{"-w"}, [] { EXPECT_EQ(startup.want_save, 1); }},
@@ -96,9 +103,21 @@ TEST(CommandLineTest, OptionTable) {
              EXPECT_EQ(std::memcmp(&settings, &defaults, sizeof defaults), 0);
              EXPECT_EQ(startup.show_status, 1);
          }},
-        {{"-a", "7", "-z", "5"}, [] { EXPECT_EQ(start_order, 7u); EXPECT_EQ(stop_order, -1); }},
-        {{"-z", "5", "-a", "7"}, [] { EXPECT_EQ(start_order, 7u); EXPECT_EQ(stop_order, 5); }},
-        {{"-a", "-3", "-z", "2"}, [] { EXPECT_EQ(start_order, 0u); EXPECT_EQ(stop_order, 2); }},
+        {{"-a", "7", "-z", "5"},
+         [] {
+             EXPECT_EQ(start_order, 7u);
+             EXPECT_EQ(stop_order, -1);
+         }},
+        {{"-z", "5", "-a", "7"},
+         [] {
+             EXPECT_EQ(start_order, 7u);
+             EXPECT_EQ(stop_order, 5);
+         }},
+        {{"-a", "-3", "-z", "2"},
+         [] {
+             EXPECT_EQ(start_order, 0u);
+             EXPECT_EQ(stop_order, 2);
+         }},
         {{"-z", "-4"}, [] { EXPECT_EQ(stop_order, -1); }},
         {{"-v", "300", "-d"}, [] { EXPECT_EQ(settings.master_volume, 128); }},
         {{"-d", "-v", "300"}, [] { EXPECT_EQ(settings.master_volume, 300); }},
@@ -109,10 +128,22 @@ TEST(CommandLineTest, OptionTable) {
              EXPECT_STREQ(startup.sample_names_file, "s.txt");
              EXPECT_STREQ(startup.instrument_names_file, "i.txt");
          }},
-        {{"one.mod", "two.xm"}, [] { EXPECT_STREQ(module_path, "two.xm"); EXPECT_EQ(module_path_owned, 0); }},
+        {{"one.mod", "two.xm"},
+         [] {
+             EXPECT_STREQ(module_path, "two.xm");
+             EXPECT_EQ(module_path_owned, 0);
+         }},
         // An argument is taken whatever it looks like; a missing one ends the reading.
-        {{"-o", "-q"}, [] { EXPECT_STREQ(startup.output_path, "-q"); EXPECT_EQ(settings.verbosity_level, 1); }},
-        {{"-q", "-v"}, [] { EXPECT_EQ(settings.verbosity_level, 0); EXPECT_EQ(settings.master_volume, 128); }},
+        {{"-o", "-q"},
+         [] {
+             EXPECT_STREQ(startup.output_path, "-q");
+             EXPECT_EQ(settings.verbosity_level, 1);
+         }},
+        {{"-q", "-v"},
+         [] {
+             EXPECT_EQ(settings.verbosity_level, 0);
+             EXPECT_EQ(settings.master_volume, 128);
+         }},
     };
     for (const option_case &c : cases) {
         std::string joined;

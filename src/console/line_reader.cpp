@@ -8,15 +8,15 @@
 namespace {
 
 // getc that sits out interrupted reads: a signal that ends the program does so here,
-// any other interruption just reads again.
+// also one that arrived before the read began, so no wait starts after it.
 int next_char(FILE *stream) {
     for (;;) {
+        exit_if_signalled();
         errno = 0;
         int c = getc(stream);
         if (c != EOF || !ferror(stream) || errno != EINTR)
             return c;
         clearerr(stream);
-        exit_if_signalled();
     }
 }
 
@@ -48,6 +48,10 @@ char *read_line(FILE *stream) {
     return line;
 }
 
-char *read_console_line() { return read_line(stdin); }
+char *read_console_line() {
+    return read_line(stdin);
+}
 
-int console_input_ended() { return feof(stdin) ? 1 : 0; }
+int console_input_ended() {
+    return feof(stdin) ? 1 : 0;
+}

@@ -73,9 +73,10 @@ TEST(TextTest, TrimRightAndConversions) {
         int32_t as_int;
         uint32_t as_uint;
     } cases[] = {
-        {"42", 42, 42u},          {"  42abc", 42, 42u},   {"-1", -1, 4294967295u},
-        {"abc", 0, 0u},           {"+7", 7, 7u},          {"", 0, 0u},
-        {"4294967296", 0, 0u},    {"99999999999999999999", -1, 4294967295u},
+        {"42", 42, 42u},         {"  42abc", 42, 42u},
+        {"-1", -1, 4294967295u}, {"abc", 0, 0u},
+        {"+7", 7, 7u},           {"", 0, 0u},
+        {"4294967296", 0, 0u},   {"99999999999999999999", -1, 4294967295u},
     };
     for (const number_case &c : cases) {
         EXPECT_EQ(text_to_int(c.text), c.as_int) << c.text;

@@ -18,11 +18,15 @@ void run_cleanup() {
 
 // Only records the signal: closing the device or freeing the module here could
 // interrupt the decoder, libao or stdio in the middle of their work.
-void exit_signal_handler(int signal_number) { exit_signal_number = signal_number; }
+void exit_signal_handler(int signal_number) {
+    exit_signal_number = signal_number;
+}
 
 } // namespace
 
-void exit_set_cleanup(void (*cleanup)()) { registered_cleanup = cleanup; }
+void exit_set_cleanup(void (*cleanup)()) {
+    registered_cleanup = cleanup;
+}
 
 void install_exit_signal_handler() {
     struct sigaction action {};
@@ -43,7 +47,9 @@ void exit_if_signalled() {
     std::exit(0);
 }
 
-void report_out_of_memory() { log_error("%s", OUT_OF_MEMORY_TEXT); }
+void report_out_of_memory() {
+    log_error("%s", OUT_OF_MEMORY_TEXT);
+}
 
 void exit_out_of_memory() {
     report_out_of_memory();

@@ -51,10 +51,10 @@ void apply_decoder_settings() {
     push_decoder_settings();
     if (wanted_decoder_format() != loaded_format)
         reload_module();
-    ModPlug_SetMasterVolume(loaded_module,
-                            static_cast<unsigned>(settings.master_volume < 1     ? 1
-                                                  : settings.master_volume > 768 ? 768
-                                                                                 : settings.master_volume));
+    ModPlug_SetMasterVolume(loaded_module, static_cast<unsigned>(settings.master_volume < 1 ? 1
+                                                                 : settings.master_volume > 768
+                                                                     ? 768
+                                                                     : settings.master_volume));
 }
 
 int open_audio_output() {
@@ -111,4 +111,6 @@ void play_chunk() {
     }
 }
 
-const char *audio_open_failure() { return open_failure; }
+const char *audio_open_failure() {
+    return open_failure;
+}

@@ -27,7 +27,9 @@ int32_t effective_sample_rate() {
     return DEFAULT_SAMPLE_RATE;
 }
 
-int32_t effective_channel_count() { return settings.channel_count == 1 ? 1 : 2; }
+int32_t effective_channel_count() {
+    return settings.channel_count == 1 ? 1 : 2;
+}
 
 decoder_format wanted_decoder_format() {
     return {effective_sample_rate(), effective_channel_count(), sample_bits == 32 ? 32 : 16};

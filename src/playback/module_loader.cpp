@@ -55,7 +55,8 @@ int read_whole_file(int fd, char *buffer, size_t size, bool report) {
             continue;
         if (got <= 0) {
             if (report)
-                log_error("CAN'T read(): %s\n", got == 0 ? "unexpected end of file" : std::strerror(errno));
+                log_error("CAN'T read(): %s\n",
+                          got == 0 ? "unexpected end of file" : std::strerror(errno));
             return 0;
         }
         have += static_cast<size_t>(got);

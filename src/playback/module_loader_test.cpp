@@ -50,8 +50,8 @@ struct loader_fixture : ::testing::Test {
 };
 
 TEST_F(loader_fixture, LoadsEachFormatAndTrimsTrailingBlanks) {
-    for (module_format format : {module_format::mod, module_format::s3m, module_format::xm,
-                                 module_format::it}) {
+    for (module_format format :
+         {module_format::mod, module_format::s3m, module_format::xm, module_format::it}) {
         std::string path = dir.file("song");
         ASSERT_TRUE(write_module_file(small_module(format), path));
         std::string word = path + " \t ";

@@ -16,7 +16,9 @@ namespace {
 constexpr const char *PLAYING_NOTICE = "Playing \n(any key to pause)";
 constexpr const char *PAUSE_MENU = "\n\n>>> Paused\nResume => ENTER\nStop   => S\n\noption? ";
 
-void report_open_failure() { log_error("Error opening audio: %s\n", audio_open_failure()); }
+void report_open_failure() {
+    log_error("Error opening audio: %s\n", audio_open_failure());
+}
 
 int start_playback() {
     if (module_path == nullptr)
@@ -77,7 +79,8 @@ int pause_playback() {
 unsigned long long elapsed_seconds(int bytes_per_sample) {
     // The format the decoder renders: never zero, whatever the settings file held.
     return bytes_played / static_cast<unsigned>(bytes_per_sample) /
-           static_cast<unsigned>(loaded_format.channels) / static_cast<unsigned>(loaded_format.rate);
+           static_cast<unsigned>(loaded_format.channels) /
+           static_cast<unsigned>(loaded_format.rate);
 }
 
 int play_interactive() {

@@ -14,9 +14,15 @@
 
 namespace {
 
-void run_info(const char *) { show_info_table(); }
-void run_play(const char *) { play_interactive(); }
-void run_version(const char *) { print_version(); }
+void run_info(const char *) {
+    show_info_table();
+}
+void run_play(const char *) {
+    play_interactive();
+}
+void run_version(const char *) {
+    print_version();
+}
 
 } // namespace
 

@@ -19,9 +19,13 @@ constexpr const char *RESAMPLING_USAGE =
     "usage: resampling (NO_INTERPOLATE|LINEAR|SPLINE|FIR_FILTER)\n";
 constexpr uint32_t OFFERED_SAMPLE_RATES[] = {11025, 16000, 22050, 24000, 32000, 44100};
 
-bool missing(const char *argument) { return argument == nullptr || argument[0] == '\0'; }
+bool missing(const char *argument) {
+    return argument == nullptr || argument[0] == '\0';
+}
 
-void toggle_effect(int32_t bit) { settings.effect_flags ^= bit; }
+void toggle_effect(int32_t bit) {
+    settings.effect_flags ^= bit;
+}
 
 } // namespace
 
@@ -66,7 +70,7 @@ void cmd_resampling(const char *argument) {
         int32_t mode;
     };
     static constexpr mode_name MODES[] = {
-        {"NO_INTERPOLATE", true, 0}, {"RESAMPLE", false, 0}, {"LINEAR", true, 1},
+        {"NO_INTERPOLATE", true, 0}, {"RESAMPLE", false, 0},  {"LINEAR", true, 1},
         {"SPLINE", true, 2},         {"FIR_FILTER", true, 3},
     };
     for (const mode_name &row : MODES) {
@@ -110,14 +114,28 @@ void cmd_quit(const char *) {
     std::exit(0);
 }
 
-void cmd_noise(const char *) { toggle_effect(EFFECT_NOISE_REDUCTION); }
-void cmd_reverb(const char *) { toggle_effect(EFFECT_REVERB); }
-void cmd_megabass(const char *) { toggle_effect(EFFECT_MEGABASS); }
-void cmd_surround(const char *) { toggle_effect(EFFECT_SURROUND); }
+void cmd_noise(const char *) {
+    toggle_effect(EFFECT_NOISE_REDUCTION);
+}
+void cmd_reverb(const char *) {
+    toggle_effect(EFFECT_REVERB);
+}
+void cmd_megabass(const char *) {
+    toggle_effect(EFFECT_MEGABASS);
+}
+void cmd_surround(const char *) {
+    toggle_effect(EFFECT_SURROUND);
+}
 
-void cmd_reset(const char *) { default_settings(settings); }
-void cmd_loadconfig(const char *) { load_settings(settings); }
-void cmd_saveconfig(const char *) { save_settings(settings); }
+void cmd_reset(const char *) {
+    default_settings(settings);
+}
+void cmd_loadconfig(const char *) {
+    load_settings(settings);
+}
+void cmd_saveconfig(const char *) {
+    save_settings(settings);
+}
 
 void cmd_exec(const char *argument) {
     if (missing(argument)) {

@@ -14,7 +14,9 @@
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 void print_prompt() {
     // getcwd with a null buffer sizes the text itself, so deep directories still show.

@@ -85,9 +85,13 @@ const char *module_type_text(int32_t module_type) {
     return name != nullptr ? name : UNKNOWN_TYPE;
 }
 
-char *length_text(int32_t ms) { return format_value("%d:%02d", ms / 60000, (ms / 1000) % 60); }
+char *length_text(int32_t ms) {
+    return format_value("%d:%02d", ms / 60000, (ms / 1000) % 60);
+}
 
-const char *module_type_name() { return module_type_text(ModPlug_GetModuleType(loaded_module)); }
+const char *module_type_name() {
+    return module_type_text(ModPlug_GetModuleType(loaded_module));
+}
 
 void fill_info_cell(int32_t row, int32_t column, char *text) {
     if (row < 0 || row >= INFO_ROWS) {

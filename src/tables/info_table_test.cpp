@@ -194,8 +194,8 @@ TEST(InfoTableTest, LengthText) {
         int32_t ms;
         const char *text;
     } cases[] = {
-        {0, "0:00"},       {59999, "0:59"},     {60000, "1:00"},  {125000, "2:05"},
-        {221500, "3:41"},  {3600000, "60:00"},  {INT32_MAX, "35791:23"},
+        {0, "0:00"},      {59999, "0:59"},    {60000, "1:00"},         {125000, "2:05"},
+        {221500, "3:41"}, {3600000, "60:00"}, {INT32_MAX, "35791:23"},
     };
     for (const length_case &c : cases) {
         char *text = length_text(c.ms);
@@ -209,12 +209,18 @@ TEST(InfoTableTest, ModuleTypeNames) {
         int32_t value;
         const char *name;
     } cases[] = {
-        {1 << 0, "Amiga Module (MOD)"}, {1 << 1, "Scream Tracker 3 (S3M)"},
-        {1 << 2, "Extended Module (XM)"}, {1 << 5, "Impulse Tracker (IT)"},
-        {1 << 11, "AMF"},               {1 << 21, "AMF"},
-        {1 << 23, "J2B"},               {1 << 24, "Unknown"},
-        {1 << 30, "Unknown"},           {INT32_MIN, "Unreal Pack (UMX)"},
-        {0, "Unknown"},                 {(1 << 2) | (1 << 5), "Unknown"},
+        {1 << 0, "Amiga Module (MOD)"},
+        {1 << 1, "Scream Tracker 3 (S3M)"},
+        {1 << 2, "Extended Module (XM)"},
+        {1 << 5, "Impulse Tracker (IT)"},
+        {1 << 11, "AMF"},
+        {1 << 21, "AMF"},
+        {1 << 23, "J2B"},
+        {1 << 24, "Unknown"},
+        {1 << 30, "Unknown"},
+        {INT32_MIN, "Unreal Pack (UMX)"},
+        {0, "Unknown"},
+        {(1 << 2) | (1 << 5), "Unknown"},
         {-1, "Unknown"},
     };
     for (const type_case &c : cases)
