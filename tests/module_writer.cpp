@@ -614,7 +614,7 @@ void write_it_instrument(byte_writer &out, const mw_instrument &instrument, int 
 int it_note(int note) {
     if (is_pitch(note))
         return note - 1;
-    if (note == mw_note_off || note == mw_note_cut)
+    if (note == mw_note_off || note == mw_note_cut || note == mw_note_fade)
         return note;
     return -1;
 }

@@ -35,6 +35,7 @@ enum : int {
     mw_note_c5 = 61,   ///< C-5, the sample's base rate
     mw_note_cut = 254, ///< "^^^"
     mw_note_off = 255, ///< "==="
+    mw_note_fade = 253, ///< "~~~", IT only (other formats write no note)
 };
 
 /// One pattern cell with something in it.
@@ -181,7 +182,8 @@ std::vector<int8_t> make_wave(mw_wave wave, int cycle, int cycles, int amplitude
 ///                             changing its rows when ROWS is given
 ///   note ROW CHANNEL NOTE [INSTRUMENT] [vVOLUME] [EFFECT]
 ///       puts a cell in the selected pattern. ROW and CHANNEL count from 0. NOTE is a name
-///       as C-4, C#4, Db4 (octave 0..9), === (note off), ^^^ (note cut) or --- (none).
+///       as C-4, C#4, Db4 (octave 0..9), === (note off), ^^^ (note cut), ~~~ (note fade, IT only) or
+///       --- (none).
 ///       INSTRUMENT counts from 1 ('-' none). vVOLUME is the volume column, as v48. EFFECT
 ///       is three characters, command and hex parameter in the format's notation: A06 in
 ///       S3M/IT, F06 or 106 in MOD/XM (write '-' for the instrument before an effect that is

@@ -510,6 +510,10 @@ bool description_parser::note_word(const std::string &word, int &note) {
         note = mw_note_cut;
         return true;
     }
+    if (word == "~~~") {
+        note = mw_note_fade;
+        return true;
+    }
     static constexpr std::array<int, 7> semitones = {9, 11, 0, 2, 4, 5, 7}; // A..G
     if (word.size() != 3 || word[0] < 'A' || word[0] > 'G' ||
         (word[1] != '-' && word[1] != '#' && word[1] != 'b') || word[2] < '0' || word[2] > '9')
