@@ -5,7 +5,7 @@ DESTDIR ?=
 JOBS ?= 2
 CMAKE_BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all build configure deps run check install clean format
+.PHONY: all build configure deps run check bench install clean format
 
 all: build
 
@@ -27,6 +27,10 @@ check: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(CMAKE_BUILD_TYPE) -DMARROWTIDE_WERROR=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+bench: deps configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target marrowtide_bench
+	$(BUILD_DIR)/marrowtide_bench $(BUILD_DIR)
 
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/batch_jobs.h"
 #include "app/command_line.h"
 #include "console/log.h"
 #include "console/program_exit.h"
@@ -36,8 +37,11 @@ void run_startup() {
         save_settings(settings);
 
     bool module_named = module_path != nullptr;
-    if (module_named)
+    if (module_named) {
         load_module();
+        if (module_path != nullptr && !startup.want_shell)
+            run_batch_jobs();
+    }
 
     install_exit_signal_handler();
 

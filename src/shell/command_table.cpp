@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "console/version.h"
+#include "export/export_menu.h"
+#include "export/song_text.h"
 #include "playback/module_loader.h"
 #include "playback/pattern_display.h"
 #include "playback/play_loop.h"
@@ -22,6 +24,13 @@ void run_play(const char *) {
 }
 void run_version(const char *) {
     print_version();
+}
+// 0: to the screen through the pager.
+void run_instruments(const char *) {
+    list_instrument_names(0);
+}
+void run_samples(const char *) {
+    list_sample_names(0);
 }
 
 } // namespace
@@ -52,6 +61,10 @@ const command_entry command_table[] = {
     {"reset", 0, cmd_reset},
     {"loadconfig", 0, cmd_loadconfig},
     {"saveconfig", 0, cmd_saveconfig},
+    {"message", 1, show_message},
+    {"instruments", 1, run_instruments},
+    {"samples", 1, run_samples},
+    {"export", 1, export_menu},
     {"advanced", 0, show_advanced_table},
     {"setadvanced", 0, cmd_setadvanced},
     {"exec", 0, cmd_exec},

@@ -1,0 +1,141 @@
+#include "export/song_text.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "console/fd_write.h"
+#include "console/log.h"
+#include "export/output_guard.h"
+#include "export/pager.h"
+#include "playback/module_state.h"
+
+namespace {
+
+constexpr unsigned int LONGEST_NAME = 40;
+// "%3d. " of any 32-bit number, with the terminator snprintf adds.
+constexpr size_t PREFIX_ROOM = 16;
+constexpr size_t ENTRY_ROOM = PREFIX_ROOM + LONGEST_NAME + 1;
+// The decoder may copy more than the name into the destination before the length can be
+// checked: room far beyond the longest name keeps that inside the buffer.
+constexpr size_t NAME_BUFFER_SIZE = 256;
+
+using name_getter = unsigned int (*)(ModPlugFile *file, unsigned int number, char *destination);
+
+struct name_list_kind {
+    unsigned int (*count)(ModPlugFile *file);
+    name_getter name;
+    const char *none_text;
+    const char *export_text;
+    const char *write_failed_text;
+};
+
+const name_list_kind SAMPLE_NAMES = {ModPlug_NumSamples, ModPlug_SampleName, "Song has no samples.",
+                                     "Exporting sample names...\n", "write(2) failed\n"};
+const name_list_kind INSTRUMENT_NAMES = {ModPlug_NumInstruments, ModPlug_InstrumentName,
+                                         "Song has no instruments.",
+                                         "Exporting instrument names...\n", "write(2) failed!\n"};
+
+// The whole list in one block of exactly its length (*length), or null when a name is too
+// long or memory runs out.
+char *build_name_list(const name_list_kind &kind, unsigned int count, size_t *length) {
+    size_t used = 0;
+    char *list = static_cast<char *>(std::malloc(ENTRY_ROOM));
+    if (list == nullptr)
+        return nullptr;
+    for (unsigned int number = 1; number <= count; ++number) {
+        char name[NAME_BUFFER_SIZE] = {};
+        unsigned int name_length = kind.name(loaded_module, number, name);
+        if (name_length > LONGEST_NAME) {
+            std::free(list);
+            return nullptr;
+        }
+        name[LONGEST_NAME] = '\0';
+        int prefix = std::snprintf(list + used, PREFIX_ROOM, "%3u. ", number);
+        used += static_cast<size_t>(prefix);
+        size_t text_length = std::strlen(name);
+        std::memcpy(list + used, name, text_length);
+        used += text_length;
+        list[used++] = '\n';
+        // Room for one more entry of the largest size.
+        char *bigger = static_cast<char *>(std::realloc(list, used + ENTRY_ROOM));
+        if (bigger == nullptr) {
+            std::free(list);
+            return nullptr;
+        }
+        list = bigger;
+    }
+    char *exact = static_cast<char *>(std::realloc(list, used));
+    if (exact == nullptr) {
+        std::free(list);
+        return nullptr;
+    }
+    *length = used;
+    return exact;
+}
+
+void list_names(const name_list_kind &kind, int fd) {
+    unsigned int count = kind.count(loaded_module);
+    if (count == 0) {
+        std::puts(kind.none_text);
+        return;
+    }
+    size_t length = 0;
+    char *list = build_name_list(kind, count, &length);
+    if (list == nullptr)
+        return;
+    if (fd == 0) {
+        page_text(list, static_cast<int32_t>(length));
+        std::free(list);
+        return;
+    }
+    log_info("%s", kind.export_text);
+    if (write_all(fd, list, length) == 0)
+        log_error("%s", kind.write_failed_text);
+    else
+        log_info("%u bytes written OK...\n", static_cast<unsigned int>(length));
+    std::free(list);
+}
+
+} // namespace
+
+void show_message(const char *) {
+    const char *message = ModPlug_GetMessage(loaded_module);
+    if (message == nullptr) {
+        std::puts("No message is available...");
+        return;
+    }
+    page_text(message, static_cast<int32_t>(std::strlen(message)));
+    std::putchar('\n');
+}
+
+void save_message(const char *path) {
+    const char *message = ModPlug_GetMessage(loaded_module);
+    log_info("Exporting song text message to '%s'\n", path);
+    if (message == nullptr) {
+        std::puts("No message is available...");
+        return;
+    }
+    if (output_is_module_file(path))
+        return;
+    FILE *file = std::fopen(path, "w+");
+    if (file == nullptr) {
+        std::puts("... file open error!");
+        return;
+    }
+    // Lines in the decoder's message end with CR; the file gets Unix line ends.
+    size_t length = std::strlen(message);
+    for (size_t i = 0; i < length; ++i)
+        std::fputc(message[i] == '\r' ? '\n' : message[i], file);
+    std::fclose(file);
+    log_info("%d bytes written\n", static_cast<int>(length));
+}
+
+void list_sample_names(int fd) {
+    list_names(SAMPLE_NAMES, fd);
+}
+
+void list_instrument_names(int fd) {
+    list_names(INSTRUMENT_NAMES, fd);
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The loaded module's texts: the song message and the sample and instrument names.
+// Every function here needs a loaded module.
+
+/// The shell's message (argument ignored): the song message through page_text, then an
+/// LF; "No message is available..." when the module has none.
+void show_message(const char *argument);
+
+/// Writes the song message to path (created or truncated), every CR as an LF and nothing
+/// added. Reports "Exporting song text message to '<path>'" first, then "<n> bytes
+/// written" through log_info. Without a message it prints "No message is available..."
+/// and creates no file; refuses (reported) to write onto the module file itself; prints
+/// "... file open error!" when the file cannot be opened.
+void save_message(const char *path);
+
+/// The list of sample names, one line each as "%3d. <name>\n" counting from 1 ("  1.
+/// Kick"). fd 0 shows it through page_text; any other descriptor gets it written whole
+/// (reported through log_info, a failed write through log_error) and stays open. A module
+/// without samples prints "Song has no samples." and writes nothing. When a name is longer
+/// than 40 characters, or memory runs out, nothing is shown or written.
+void list_sample_names(int fd);
+
+/// list_sample_names for the instruments; "Song has no instruments." when there are none.
+void list_instrument_names(int fd);
