@@ -128,7 +128,13 @@ void save_message(const char *path) {
     size_t length = std::strlen(message);
     for (size_t i = 0; i < length; ++i)
         std::fputc(message[i] == '\r' ? '\n' : message[i], file);
-    std::fclose(file);
+    // A full disk must not be reported as a saved text.
+    bool failed = std::ferror(file) != 0;
+    failed = std::fclose(file) != 0 || failed;
+    if (failed) {
+        std::puts("... file write error!");
+        return;
+    }
     log_info("%d bytes written\n", static_cast<int>(length));
 }
 

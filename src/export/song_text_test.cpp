@@ -285,6 +285,9 @@ TEST_F(SongTextTest, MessageThatCannotBeSaved) {
          ">>> ERROR: CAN'T export onto the module file itself (\"" + song_path + "\")\n"},
         {"no such directory", it_with_message("text"), missing_dir,
          ">>> Exporting song text message to '" + missing_dir + "'\n... file open error!\n", ""},
+        // Every write fails there: no byte count may claim the text was saved.
+        {"a full disk", it_with_message("text"), "/dev/full",
+         ">>> Exporting song text message to '/dev/full'\n... file write error!\n", ""},
     };
     for (const refusal_case &c : cases) {
         SCOPED_TRACE(c.what);
