@@ -30,7 +30,8 @@ check: deps
 
 bench: deps configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target marrowtide_bench
-	$(BUILD_DIR)/marrowtide_bench $(BUILD_DIR)
+	@# A memory file system, where there is one, keeps disk writeback out of the figures.
+	$(BUILD_DIR)/marrowtide_bench $$(if [ -d /dev/shm ]; then echo /dev/shm; else echo $(BUILD_DIR); fi)
 
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
