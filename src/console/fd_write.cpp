@@ -3,6 +3,11 @@
 #include <cerrno>
 #include <unistd.h>
 
+fd_closer::~fd_closer() {
+    if (fd >= 0)
+        close(fd);
+}
+
 int write_all(int fd, const void *data, size_t size) {
     const char *next = static_cast<const char *>(data);
     while (size > 0) {

@@ -36,11 +36,6 @@ constexpr unsigned char DATA_HEAD[8] = {'d', 'a', 't', 'a', 0, 0, 0, 0};
 unsigned char export_buffer[WAV_CHUNK_BYTES];
 static_assert(RAW_CHUNK_BYTES <= WAV_CHUNK_BYTES);
 
-struct fd_closer {
-    int fd;
-    ~fd_closer() { close(fd); }
-};
-
 // The guard comes first, so the module's own file is never truncated.
 int open_output(const char *path) {
     if (output_is_module_file(path) == 1)

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "console/fd_write.h"
 #include "console/log.h"
 #include "console/program_exit.h"
 #include "console/text.h"
@@ -35,11 +36,6 @@ void release_path() {
     module_path_owned = 0;
     module_path = nullptr;
 }
-
-struct fd_closer {
-    int fd;
-    ~fd_closer() { close(fd); }
-};
 
 struct buffer_freer {
     void *data;
