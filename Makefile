@@ -1,11 +1,12 @@
 # Wraps CMake so that the two README commands do all the set-up.
 BUILD_DIR ?= build
+SANITIZE_DIR ?= build-asan
 PREFIX ?= /usr/local
 DESTDIR ?=
 JOBS ?= 2
 CMAKE_BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all build configure deps run check bench install clean format
+.PHONY: all build configure deps run check check-sanitize bench install clean format
 
 all: build
 
@@ -27,6 +28,16 @@ check: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(CMAKE_BUILD_TYPE) -DMARROWTIDE_WERROR=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+	$(MAKE) check-sanitize
+
+# The same tests once more on a build with AddressSanitizer and UndefinedBehaviorSanitizer;
+# any report fails the run.
+check-sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=$(CMAKE_BUILD_TYPE) -DMARROWTIDE_WERROR=ON \
+		-DMARROWTIDE_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
 bench: deps configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target marrowtide_bench
@@ -40,4 +51,4 @@ format:
 	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

@@ -55,6 +55,7 @@ struct info_fixture : ::testing::Test {
     std::string table_of(const module_description &desc, int32_t style, int32_t verbosity = 1) {
         path = dir.file("fixture");
         EXPECT_TRUE(write_module_file(desc, path));
+        unload_module(); // the loader expects callers to release the previous module
         settings.verbosity_level = 0;
         module_path = path.data();
         module_path_owned = 0;
