@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -45,10 +46,15 @@ void save_settings(const player_settings &record) {
     owned_text path(settings_file_path());
     if (!path)
         return;
-    int fd = open(path.get(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // The record goes to a new file that replaces the old one only once it is complete,
+    // so a full disk or a failed write leaves the old settings as they were.
+    std::string partial = std::string(path.get()) + ".new";
+    int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0)
         return;
+    bool written = write_all(fd, &record, sizeof record) != 0;
+    written = close(fd) == 0 && written;
     // Nothing is reported: saving the settings is silent by design.
-    write_all(fd, &record, sizeof record);
-    close(fd);
+    if (!written || rename(partial.c_str(), path.get()) != 0)
+        unlink(partial.c_str());
 }

@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -119,6 +122,32 @@ TEST(SettingsFileTest, WithoutHomeLoadGivesDefaultsAndSaveDoesNothing) {
     default_settings(defaults);
     EXPECT_EQ(record_bytes(loaded), record_bytes(defaults));
     save_settings(loaded); // must neither crash nor write anywhere
+}
+
+TEST(SettingsFileTest, FailedSaveKeepsTheOldFile) {
+    temp_dir home;
+    home_override env(home.path.c_str());
+    player_settings old_record = sample_record();
+    save_settings(old_record);
+    std::string path = home.file(".marrowtideb");
+
+    // A file size limit below the record's size makes the write fail as a full disk does.
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto old_handler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    player_settings new_record;
+    default_settings(new_record);
+    save_settings(new_record);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, old_handler);
+
+    EXPECT_EQ(read_file(path), record_bytes(old_record));
+    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+    save_settings(new_record); // with room again the save goes through
+    EXPECT_EQ(read_file(path), record_bytes(new_record));
 }
 
 TEST(SettingsFileTest, UnwritableHomeIsSilent) {
