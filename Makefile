@@ -28,6 +28,7 @@ check: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(CMAKE_BUILD_TYPE) -DMARROWTIDE_WERROR=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+	scripts/deb-check $(BUILD_DIR)
 	$(MAKE) check-sanitize
 
 # The same tests once more on a build with AddressSanitizer and UndefinedBehaviorSanitizer;
@@ -39,13 +40,30 @@ check-sanitize: deps
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
+# A memory file system, where there is one, keeps disk writeback out of the figures.
+BENCH_DIR = $$(if [ -d /dev/shm ]; then echo /dev/shm; else echo $(BUILD_DIR); fi)
+
 bench: deps configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target marrowtide_bench
-	@# A memory file system, where there is one, keeps disk writeback out of the figures.
-	$(BUILD_DIR)/marrowtide_bench $$(if [ -d /dev/shm ]; then echo /dev/shm; else echo $(BUILD_DIR); fi)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target marrowtide_bench marrowtide_library_bench
+	$(BUILD_DIR)/marrowtide_bench $(BENCH_DIR)
+	$(BUILD_DIR)/marrowtide_library_bench $(BENCH_DIR)
 
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# Removes what the last install put there, as $(BUILD_DIR)/install_manifest.txt lists it.
+uninstall:
+	DESTDIR=$(DESTDIR) cmake -P $(BUILD_DIR)/uninstall.cmake
+
+# The Debian package: $(BUILD_DIR)/marrowtide_<version>_<architecture>.deb.
+deb: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# Builds the package, checks its fields and files, and runs the program unpacked from it.
+deb-check: build
+	scripts/deb-check $(BUILD_DIR)
+
+.PHONY: uninstall deb deb-check
 
 format:
 	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h

@@ -6,6 +6,8 @@
 #include "console/version.h"
 #include "export/export_menu.h"
 #include "export/song_text.h"
+#include "library/directory_listing.h"
+#include "library/playlist_menu.h"
 #include "playback/module_loader.h"
 #include "playback/pattern_display.h"
 #include "playback/play_loop.h"
@@ -61,12 +63,15 @@ const command_entry command_table[] = {
     {"reset", 0, cmd_reset},
     {"loadconfig", 0, cmd_loadconfig},
     {"saveconfig", 0, cmd_saveconfig},
+    {"list", 0, list_directory},
+    {"ls", 0, list_directory},
     {"message", 1, show_message},
     {"instruments", 1, run_instruments},
     {"samples", 1, run_samples},
     {"export", 1, export_menu},
     {"advanced", 0, show_advanced_table},
     {"setadvanced", 0, cmd_setadvanced},
+    {"playlist", 0, playlist_menu},
     {"exec", 0, cmd_exec},
     {"version", 0, run_version},
     {nullptr, 0, nullptr},
