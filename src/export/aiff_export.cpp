@@ -70,6 +70,7 @@ int write_header(aiff_file *file, int bits) {
 // counts as done: what was written before it is a complete file.
 int write_samples(aiff_file *file) {
     for (;;) {
+        exit_if_signalled(); // a SIGINT or SIGTERM ends a long export between two chunks
         int got = ModPlug_Read(loaded_module, aiff_buffer, AIFF_CHUNK_BYTES);
         if (got <= 0)
             return 1;

@@ -9,6 +9,7 @@
 
 #include "console/fd_write.h"
 #include "console/log.h"
+#include "console/program_exit.h"
 #include "export/output_guard.h"
 #include "library/byte_order.h"
 #include "playback/audio_output.h"
@@ -55,7 +56,9 @@ bool reached_stop_order() {
     return stop_order > 0 && ModPlug_GetCurrentOrder(loaded_module) >= stop_order;
 }
 
+// A SIGINT or SIGTERM ends a long export between two chunks.
 int read_chunk(int size) {
+    exit_if_signalled();
     return ModPlug_Read(loaded_module, export_buffer, size);
 }
 

@@ -132,6 +132,51 @@ def test_signals(ws, server):
             check(term.terminal_mode_after_exit(), f"{what}: terminal left in normal mode")
 
 
+# 64 orders of 64 rows on 16 channels: about eight minutes, an export of a second or so.
+BIG_TUNE = """format it
+name Live Big
+channels 16
+sample square 16 64 loop beep
+instrument 1 beeper
+pattern 0 64
+seq 0 0 2 1 C-4 E-4 G-4 C-5
+copy 0
+""" + "".join(f"seq {c} {c % 4} 2 1 C-3 G-3 C-4\n" for c in range(1, 16)) + \
+    "order " + " ".join(["0"] * 64) + "\n" + \
+    "".join(f"message line {n} of a long song text\n" for n in range(40))
+
+
+def test_signals_in_commands(ws, server):
+    big = ws.module("big.it", BIG_TUNE)
+    prompt = f"marrowtide[{ws.root}]% "
+    cases = [
+        ("SIGINT at the pager's pause", ["message"], "...press ENTER to continue (", signal.SIGINT),
+        ("SIGTERM in the pattern view", ["display 1-2"], re.compile(r"\n  3 "), signal.SIGTERM),
+        ("SIGINT during an export", ["export", ws.path("big.wav"), "a"], " bytes written  \r",
+         signal.SIGINT),
+        ("SIGTERM during an AIFF export", ["export", ws.path("big.aiff"), "c"],
+         "Exporting audio as AIFF", signal.SIGTERM),
+    ]
+    for what, lines, ready, sig in cases:
+        with terminal.spawn([BINARY, "-O", "pulse"], env=environment(ws, server),
+                            cwd=ws.root) as term:
+            term.expect(prompt)
+            term.send_line(f"open {big}")
+            term.expect(prompt)
+            for line in lines:
+                term.send_line(line)
+            term.expect(ready, timeout=20)
+            sent = time.monotonic()
+            term.kill(sig)
+            status = term.wait(timeout=5)
+            took = time.monotonic() - sent
+            check_equal(status, 0, f"{what}: exit status 0")
+            check(took < 1.0, f"{what}: ends within a fraction of a second ({took:.2f} s)")
+            check(term.text().endswith(f">>> \n[exiting by signal {int(sig)}]\n"),
+                  f"{what}: the exit message", term.tail(120))
+            check(term.terminal_mode_after_exit(), f"{what}: terminal left in normal mode")
+
+
 def test_display_key(ws, server):
     tune = ws.module("long.xm", LONG_TUNE)
     prompt = f"marrowtide[{ws.root}]% "
@@ -151,7 +196,8 @@ def test_display_key(ws, server):
 
 
 with Workspace() as ws, PulseServer() as server:
-    for test in (test_pacing, test_pause_menu, test_signals, test_display_key):
+    for test in (test_pacing, test_pause_menu, test_signals, test_signals_in_commands,
+                 test_display_key):
         try:
             test(ws, server)
         except terminal.TerminalError as error:
