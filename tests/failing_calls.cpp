@@ -1,0 +1,41 @@
+// A preload library for the end-to-end tests: makes write(2) on files fail with ENOSPC,
+// as a full disk does, once MARROWTIDE_FAIL_WRITE_AFTER bytes have been written to
+// descriptors above 2. The terminal's descriptors keep working, so messages still show.
+
+#include <cerrno>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <unistd.h>
+
+namespace {
+
+using write_function = ssize_t (*)(int, const void *, size_t);
+
+long long budget() {
+    static long long left = [] {
+        const char *text = std::getenv("MARROWTIDE_FAIL_WRITE_AFTER");
+        return text != nullptr ? std::atoll(text) : -1;
+    }();
+    return left;
+}
+
+long long written = 0;
+
+} // namespace
+
+extern "C" ssize_t write(int fd, const void *data, size_t size) {
+    static auto real_write = reinterpret_cast<write_function>(dlsym(RTLD_NEXT, "write"));
+    long long limit = budget();
+    if (fd > 2 && limit >= 0) {
+        if (written >= limit) {
+            errno = ENOSPC;
+            return -1;
+        }
+        if (written + static_cast<long long>(size) > limit)
+            size = static_cast<size_t>(limit - written); // a short write, then the failure
+    }
+    ssize_t done = real_write(fd, data, size);
+    if (done > 0 && fd > 2)
+        written += done;
+    return done;
+}
