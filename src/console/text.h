@@ -17,6 +17,10 @@ char *copy_string(const char *text);
 /// Removes trailing spaces and tabs (only those) from text, in place.
 void trim_right(char *text);
 
+/// directory + "/" + name in a newly allocated text of exactly that size (the caller frees
+/// it): never cut, so the path names the file the directory holds. Null when memory runs out.
+char *join_path(const char *directory, const char *name);
+
 /// Converts text as atoi does: leading white space, an optional sign, decimal digits up
 /// to the first other character; no digits give 0. Out-of-range values wrap to 32 bits.
 int32_t text_to_int(const char *text);

@@ -91,20 +91,6 @@ size_t read_up_to(int fd, unsigned char *buffer, size_t size) {
     return got > 0 ? static_cast<size_t>(got) : 0;
 }
 
-// directory + "/" + name in a text of exactly that size: a cut path would name another
-// file than the one the directory holds.
-char *join_path(const char *directory, const char *name) {
-    size_t directory_length = std::strlen(directory);
-    size_t name_length = std::strlen(name);
-    char *path = static_cast<char *>(std::malloc(directory_length + 1 + name_length + 1));
-    if (path == nullptr)
-        return nullptr;
-    std::memcpy(path, directory, directory_length);
-    path[directory_length] = '/';
-    std::memcpy(path + directory_length + 1, name, name_length + 1);
-    return path;
-}
-
 } // namespace
 
 playlist_item *append_item() {

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/select.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include "console/line_reader.h"
@@ -13,6 +11,7 @@
 #include "console/program_exit.h"
 #include "console/text.h"
 #include "library/playlist.h"
+#include "playback/key_poll.h"
 #include "playback/module_loader.h"
 #include "playback/module_state.h"
 #include "playback/play_loop.h"
@@ -75,49 +74,13 @@ owned_text ask_or_exit(const char *prompt) {
     return answer;
 }
 
-// directory + "/" + name, newly allocated; null when memory runs out.
-char *join_path(const char *directory, const char *name) {
-    size_t directory_length = std::strlen(directory);
-    size_t name_length = std::strlen(name);
-    auto path = static_cast<char *>(std::malloc(directory_length + name_length + 2));
-    if (path == nullptr)
-        return nullptr;
-    std::memcpy(path, directory, directory_length);
-    path[directory_length] = '/';
-    std::memcpy(path + directory_length + 1, name, name_length + 1);
-    return path;
-}
-
-// Waits up to KEY_WAIT_SECONDS for a key, with a terminal in raw mode meanwhile so that a
-// single key counts. Returns 1 when a key is waiting (not consumed) or the wait failed,
-// 0 when none came.
+// Waits up to KEY_WAIT_SECONDS for a key (not consumed). Returns 1 when one is waiting or
+// the wait failed, 0 when none came. A SIGINT or SIGTERM before or during the wait ends
+// the program here, not just the playlist.
 int wait_for_key() {
-    // A signal that came during the pause before the wait ends the program now, not after it.
     exit_if_signalled();
-    termios saved;
-    bool terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (terminal) {
-        termios raw = saved;
-        cfmakeraw(&raw);
-        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    }
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(STDIN_FILENO, &readable);
-    timeval limit{KEY_WAIT_SECONDS, 0};
-    int count = select(1, &readable, nullptr, nullptr, &limit);
-    if (terminal)
-        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-    // A SIGINT or SIGTERM interrupts the wait; it ends the program here, not the playlist.
+    int count = wait_for_key_press(KEY_WAIT_SECONDS);
     exit_if_signalled();
-    // An exhausted pipe or file is always "readable" but no key can come from it: peek, so
-    // that a script's input lets every item play. A character is pushed back for the menu.
-    if (count > 0 && !terminal) {
-        int c = std::getc(stdin);
-        if (c == EOF)
-            return 0;
-        std::ungetc(c, stdin);
-    }
     return count != 0 ? 1 : 0;
 }
 

@@ -5,7 +5,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-int key_pressed() {
+int key_pressed() { return wait_for_key_press(0); }
+
+int wait_for_key_press(int seconds) {
     termios saved;
     bool terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
     if (terminal) {
@@ -16,8 +18,8 @@ int key_pressed() {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(STDIN_FILENO, &readable);
-    timeval no_wait{0, 0};
-    int count = select(1, &readable, nullptr, nullptr, &no_wait);
+    timeval limit{seconds, 0};
+    int count = select(1, &readable, nullptr, nullptr, &limit);
     if (terminal)
         tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     // An exhausted pipe or file is always "readable"; peek so that it does not pause
