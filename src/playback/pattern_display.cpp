@@ -31,6 +31,8 @@ int print_row(int32_t pattern, int32_t row) {
     if (row < 0 || static_cast<unsigned>(row) >= rows)
         return 1;
     int32_t channels = static_cast<int32_t>(ModPlug_NumChannels(loaded_module));
+    if (last_channel > channels)
+        return 1; // the module changed under the view: its cells are not there to read
     const ModPlugNote *cell = cells + static_cast<int64_t>(row) * channels + (first_channel - 1);
     std::printf("%3d", row);
     for (int32_t channel = first_channel; channel <= last_channel; ++channel, ++cell) {
@@ -95,6 +97,12 @@ int start_pattern_display(int32_t first, int32_t last) {
     last_channel = last >= 1 && last <= channels ? last : channels;
     if (first_channel > last_channel)
         first_channel = last_channel; // 5-3 shows channel 3 alone; the range is not swapped
+    // A damaged module may report no channels at all: then there is no channel to show,
+    // and no cell before the first may be read.
+    if (channels < 1) {
+        first_channel = 1;
+        last_channel = 0;
+    }
     print_display_header();
     return play_with_callback(pattern_row_loop);
 }

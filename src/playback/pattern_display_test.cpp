@@ -1,6 +1,16 @@
 #include "playback/pattern_display.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "module_writer.h"
+#include "playback/module_loader.h"
+#include "playback/module_state.h"
+#include "settings/settings.h"
+#include "test_support.h"
 
 #include "playback/audio_output.h"
 #include "playback/decoder_settings.h"
@@ -51,6 +61,47 @@ TEST(PlayLoopTest, ElapsedSecondsTruncate) {
     bytes_played = 0;
     EXPECT_EQ(elapsed_seconds(2), 0u);
     loaded_format = {44100, 2, 16};
+}
+
+} // namespace
+
+namespace {
+
+// A damaged IT whose channel settings are zeroed reports no channels at all; the view
+// must then show the row numbers alone and read no cell before the pattern's first.
+TEST(PatternDisplayTest, ModuleWithoutChannelsShowsNoCells) {
+    temp_dir dir;
+    module_description desc;
+    desc.format = module_format::it;
+    desc.name = "No Channels";
+    mw_sample sample;
+    sample.data = make_wave(mw_wave::square, 16, 4);
+    desc.samples.push_back(sample);
+    desc.instruments.push_back({"one", {0}});
+    mw_pattern pattern;
+    pattern.rows = 8;
+    pattern.cells.push_back({.row = 0, .channel = 0, .note = 49, .instrument = 1});
+    desc.patterns.push_back(pattern);
+    std::vector<uint8_t> bytes = write_module(desc);
+    std::fill(bytes.begin() + 64, bytes.begin() + 320, 0);
+    std::string path = dir.file("zeroed.it");
+    ASSERT_TRUE(write_file(path, std::string(bytes.begin(), bytes.end())));
+
+    default_settings(settings);
+    settings.verbosity_level = 0;
+    unload_module();
+    module_path = path.data();
+    module_path_owned = 0;
+    load_module();
+    ASSERT_NE(module_path, nullptr);
+    ASSERT_EQ(ModPlug_NumChannels(loaded_module), 0u);
+    driver_name = "null";
+    captured_output got = run_with_input("", [] { start_pattern_display(-1, -1); });
+    driver_name = nullptr;
+    EXPECT_EQ(first_channel, 1);
+    EXPECT_EQ(last_channel, 0);
+    EXPECT_EQ(got.out.substr(0, 12), "row\n----\n  0");
+    unload_module();
 }
 
 } // namespace
