@@ -1,12 +1,14 @@
 # Wraps CMake so that the two README commands do all the set-up.
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-asan
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 5
 PREFIX ?= /usr/local
 DESTDIR ?=
 JOBS ?= 2
 CMAKE_BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all build configure deps run check check-sanitize bench install clean format
+.PHONY: all build configure deps run check check-sanitize fuzz fuzz-smoke bench install clean format
 
 all: build
 
@@ -30,6 +32,7 @@ check: deps
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 	scripts/deb-check $(BUILD_DIR)
 	$(MAKE) check-sanitize
+	$(MAKE) fuzz-smoke
 
 # The same tests once more on a build with AddressSanitizer and UndefinedBehaviorSanitizer;
 # any report fails the run.
@@ -39,6 +42,15 @@ check-sanitize: deps
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
+# The libFuzzer targets, built with clang from the same sources.
+fuzz: deps
+	cmake -S fuzz -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+# Every target over its regression inputs, then a few seconds from its seeds.
+fuzz-smoke: fuzz
+	fuzz/smoke.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 # A memory file system, where there is one, keeps disk writeback out of the figures.
 BENCH_DIR = $$(if [ -d /dev/shm ]; then echo /dev/shm; else echo $(BUILD_DIR); fi)
@@ -69,4 +81,4 @@ format:
 	clang-format -i src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

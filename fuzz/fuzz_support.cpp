@@ -1,11 +1,14 @@
 #include "fuzz_support.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -33,15 +36,35 @@ int remove_entry(const char *path, const struct stat *, int, struct FTW *) {
 }
 
 void remove_tree() {
-    // Out of the tree first: the working directory is inside it.
-    if (chdir("/") == 0)
-        nftw(base_dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+    nftw(base_dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+constexpr char tree_prefix[] = "marrowtide-fuzz.";
+
+// A finding ends the process without the exit handlers, leaving its tree behind; the next
+// target started removes the trees of processes that are gone (the name holds the pid).
+void remove_stale_trees(const std::string &tmp) {
+    DIR *directory = opendir(tmp.c_str());
+    if (directory == nullptr)
+        return;
+    while (const dirent *entry = readdir(directory)) {
+        const char *name = entry->d_name;
+        if (std::strncmp(name, tree_prefix, sizeof tree_prefix - 1) != 0)
+            continue;
+        char *end = nullptr;
+        const long pid = std::strtol(name + sizeof tree_prefix - 1, &end, 10);
+        if (pid <= 0 || end == nullptr || *end != '.' || kill(static_cast<pid_t>(pid), 0) == 0 ||
+            errno != ESRCH)
+            continue;
+        nftw((tmp + "/" + name).c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+    }
+    closedir(directory);
 }
 
 // libFuzzer's flags whose value is a path.
-constexpr const char *path_flags[] = {"-artifact_prefix=", "-exact_artifact_path=", "-dict=",
-                                      "-merge_control_file=", "-features_dir=",
-                                      "-mutation_graph_file="};
+constexpr const char *path_flags[] = {
+    "-artifact_prefix=",    "-exact_artifact_path=", "-dict=",
+    "-merge_control_file=", "-features_dir=",        "-mutation_graph_file="};
 
 std::string absolute(const std::string &start, const std::string &path) {
     return path.empty() || path[0] == '/' ? path : start + "/" + path;
@@ -91,9 +114,11 @@ void fuzz_setup(int *argc, char ***argv) {
         setup_failed("/dev/null");
     close(null_fd);
 
-    const char *tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") +
-                          "/marrowtide-fuzz.XXXXXX";
+    const char *tmp_variable = std::getenv("TMPDIR");
+    const std::string tmp =
+        tmp_variable != nullptr && tmp_variable[0] != '\0' ? tmp_variable : "/tmp";
+    remove_stale_trees(tmp);
+    std::string pattern = tmp + "/" + tree_prefix + std::to_string(getpid()) + ".XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr)
         setup_failed("mkdtemp");
     base_dir = pattern;

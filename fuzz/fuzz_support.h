@@ -10,7 +10,8 @@
 /// and output (the program's tables and pager print nothing, the pager's pause returns at
 /// once), creates a private directory with "home" (HOME points there, so no real settings
 /// file is touched), an empty "cwd" (see private_cwd) and "files" (for the target's own
-/// files). The tree is removed at a normal exit; after a finding it stays. Relative paths
+/// files). The tree is removed at a normal exit, or after a finding by the next target
+/// started. Relative paths
 /// among the arguments are made absolute, and findings go to the directory the target was
 /// started in unless -artifact_prefix says otherwise, since a finding is written while
 /// private_cwd is in force.

@@ -234,8 +234,7 @@ void make_dir(const std::string &path) {
         fail("cannot create " + path);
 }
 
-void write_seed(const std::string &target, const std::string &name, const void *data,
-                size_t size) {
+void write_seed(const std::string &target, const std::string &name, const void *data, size_t size) {
     const std::string path = output_root + "/" + target + "/" + name;
     FILE *file = std::fopen(path.c_str(), "wb");
     if (file == nullptr || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0)

@@ -39,8 +39,8 @@ volatile unsigned cell_sink;
 // without instrumentation: what it reports about each input is fed back as extra
 // features, so that inputs which make it parse or play differently are kept.
 constexpr size_t FEATURE_COUNT = 1 << 14;
-__attribute__((used, section("__libfuzzer_extra_counters"))) uint8_t
-    decoder_features[FEATURE_COUNT];
+__attribute__((used, section("__libfuzzer_extra_counters")))
+uint8_t decoder_features[FEATURE_COUNT];
 
 void feature(uint32_t kind, uint32_t value) {
     uint32_t hash = kind * 0x9E3779B1u ^ value;
@@ -94,13 +94,12 @@ void decode_chunks(uint32_t side) {
         feature(F_LOUDNESS, side << 8 | i << 4 | loudness(chunk.get(), got));
         // What the status line shows after every chunk.
         int order = ModPlug_GetCurrentOrder(loaded_module);
-        int pattern = ModPlug_GetCurrentPattern(loaded_module);
+        ModPlug_GetCurrentPattern(loaded_module);
         int row = ModPlug_GetCurrentRow(loaded_module);
         int tempo = ModPlug_GetCurrentTempo(loaded_module);
         int speed = ModPlug_GetCurrentSpeed(loaded_module);
-        feature(F_POSITION, static_cast<uint32_t>(order & 0xFF) << 16 |
-                                static_cast<uint32_t>(pattern & 0xFF) << 8 |
-                                static_cast<uint32_t>(row & 0xF8));
+        feature(F_POSITION, magnitude(static_cast<uint32_t>(order)) << 8 |
+                                magnitude(static_cast<uint32_t>(row)));
         feature(F_TEMPO, magnitude(static_cast<uint32_t>(tempo)) << 8 |
                              magnitude(static_cast<uint32_t>(speed)));
     }

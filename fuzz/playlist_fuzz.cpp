@@ -68,8 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     // The last bytes of the text choose the moves.
     for (size_t i = 0; i + 1 < size && i < 4; i += 2)
-        try_move(position_from(data[size - 1 - i], count),
-                 position_from(data[size - 2 - i], count), count);
+        try_move(position_from(data[size - 1 - i], count), position_from(data[size - 2 - i], count),
+                 count);
     require(item_at(count) == nullptr);
 
     require(save_playlist(output_path.c_str()) == PL_OK);

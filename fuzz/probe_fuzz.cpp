@@ -62,8 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     // The getters promise safety for any stored probe, so each kind is also tried on
     // these bytes, and on an empty block with a negative length.
-    const uint16_t forged_kinds[] = {PROBE_UNKNOWN, PROBE_IT, PROBE_S3M, PROBE_MOD, PROBE_XM,
-                                     static_cast<uint16_t>(length > 0 ? header[0] : 0)};
+    const uint16_t forged_kinds[] = {
+        PROBE_UNKNOWN, PROBE_IT, PROBE_S3M,
+        PROBE_MOD,     PROBE_XM, static_cast<uint16_t>(length > 0 ? header[0] : 0)};
     std::unique_ptr<unsigned char[]> empty(new unsigned char[0]);
     for (uint16_t kind : forged_kinds) {
         use_getters(header_probe{header.get(), static_cast<int32_t>(length), kind});

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "export/wave_export.h"
 #include "fuzz_support.h"
 #include "module_writer.h"
 #include "playback/audio_output.h"
@@ -21,7 +22,6 @@
 #include "settings/settings_file.h"
 #include "tables/info_table.h"
 #include "tables/settings_tables.h"
-#include "export/wave_export.h"
 #include "tiny_module.h"
 
 namespace {

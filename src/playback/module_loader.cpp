@@ -99,7 +99,9 @@ ModPlugFile *decode_file(const char *path, bool report) {
     }
     fd_closer closer{fd};
     auto size = static_cast<size_t>(status.st_size);
-    buffer_freer freer{std::malloc(size)};
+    // The decoder's readers of damaged S3M and XM headers read a little past the end of
+    // the data they are given; a zeroed tail keeps those reads inside memory of ours.
+    buffer_freer freer{std::calloc(size + DECODER_READ_SLACK, 1)};
     if (freer.data == nullptr)
         exit_out_of_memory();
     if (!read_whole_file(fd, static_cast<char *>(freer.data), size, report)) {

@@ -1,6 +1,12 @@
 #pragma once
 // Loading a module file into the decoder and releasing it.
 
+#include <cstddef>
+
+/// Zeroed bytes the loader puts after a module's data before handing it to the decoder,
+/// whose readers of damaged S3M and XM headers read a little past the end they are given.
+inline constexpr size_t DECODER_READ_SLACK = 65536;
+
 /// Loads the file named by module_path (trailing blanks are trimmed in place). On
 /// success loaded_module is set and the information table printed; on failure the
 /// reason is reported (a file the decoder refuses is silent) and module_path is null
