@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/startup.h"
+#include "console/line_reader.h"
 #include "console/program_exit.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
@@ -15,6 +16,7 @@ int main(int argc, char **argv) {
         return 0;
     }
     exit_set_cleanup(release_everything);
+    prepare_console_input();
     load_settings(settings);
     if (read_command_line(argc, argv) == COMMAND_LINE_VERSION) {
         print_version();

@@ -1,17 +1,47 @@
 #include "console/line_reader.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <sys/select.h>
 
 #include "console/program_exit.h"
 
 namespace {
 
-// getc that sits out interrupted reads: a signal that ends the program does so here,
-// also one that arrived before the read began, so no wait starts after it.
+// Blocks until standard input has something to read (or has ended). SIGINT and SIGTERM
+// are held back while the flag is checked and let through only inside pselect, so a
+// signal that arrives just before the wait still ends it at once.
+void wait_for_console_input() {
+    sigset_t held;
+    sigset_t previous;
+    sigemptyset(&held);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGTERM);
+    sigprocmask(SIG_BLOCK, &held, &previous);
+    for (;;) {
+        if (exit_signal_number != 0) {
+            sigprocmask(SIG_SETMASK, &previous, nullptr);
+            exit_if_signalled();
+        }
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(0, &readable);
+        int count = pselect(1, &readable, nullptr, nullptr, nullptr, &previous);
+        if (count > 0 || (count < 0 && errno != EINTR))
+            break; // something to read, or an error that the read itself will report
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+// getc that sits out interrupted reads: a signal that ends the program does so here.
+// Standard input is unbuffered (prepare_console_input), so a wait on its descriptor
+// never sleeps over characters already read.
 int next_char(FILE *stream) {
     for (;;) {
         exit_if_signalled();
+        if (stream == stdin)
+            wait_for_console_input();
         errno = 0;
         int c = getc(stream);
         if (c != EOF || !ferror(stream) || errno != EINTR)
@@ -50,6 +80,14 @@ char *read_line(FILE *stream) {
 
 char *read_console_line() {
     return read_line(stdin);
+}
+
+int read_console_char() {
+    return next_char(stdin);
+}
+
+void prepare_console_input() {
+    setvbuf(stdin, nullptr, _IONBF, 0);
 }
 
 int console_input_ended() {

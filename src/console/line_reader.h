@@ -12,5 +12,13 @@ char *read_line(FILE *stream);
 /// read_line on standard input.
 char *read_console_line();
 
+/// One character from standard input (EOF at its end), waiting for it; a SIGINT or
+/// SIGTERM during the wait ends the program.
+int read_console_char();
+
+/// Makes standard input unbuffered, so that the console's waits on its descriptor see
+/// every character still to be read. Called once at start-up.
+void prepare_console_input();
+
 /// 1 when standard input is exhausted: no further line will ever come.
 int console_input_ended();

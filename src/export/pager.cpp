@@ -1,8 +1,8 @@
 #include "export/pager.h"
 
-#include <cerrno>
 #include <cstdio>
 
+#include "console/line_reader.h"
 #include "console/log.h"
 #include "console/program_exit.h"
 
@@ -28,25 +28,12 @@ uint32_t count_lines(const char *text, int32_t length) {
     return lines;
 }
 
-// Waits for one character. A signal interrupts the read rather than restarting it, so a
-// recorded SIGINT/SIGTERM ends the program here; any other interruption reads again.
-void wait_for_key() {
-    for (;;) {
-        errno = 0;
-        int c = std::getc(stdin);
-        exit_if_signalled();
-        if (c != EOF || !std::ferror(stdin) || errno != EINTR)
-            return;
-        std::clearerr(stdin);
-    }
-}
-
 void pause_page(uint32_t lines_printed, uint32_t total_lines) {
     // 64 bits: lines * 100 must not wrap for the longest texts.
     uint64_t percent = total_lines == 0 ? 0 : uint64_t{lines_printed} * 100 / total_lines;
     log_info("...press ENTER to continue (%d%%)", static_cast<int>(percent));
     std::fflush(stdout);
-    wait_for_key();
+    read_console_char(); // the character itself does not matter
 }
 
 } // namespace

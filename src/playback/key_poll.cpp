@@ -1,6 +1,7 @@
 #include "playback/key_poll.h"
 
 #include <cstdio>
+#include <sys/ioctl.h>
 #include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
@@ -22,13 +23,12 @@ int wait_for_key_press(int seconds) {
     int count = select(1, &readable, nullptr, nullptr, &limit);
     if (terminal)
         tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-    // An exhausted pipe or file is always "readable"; peek so that it does not pause
-    // playback after every chunk. The character read is pushed back for the menu.
+    // An exhausted pipe or file is always "readable": with nothing left to read, it
+    // holds no key and must not pause playback after every chunk.
     if (count > 0 && !terminal) {
-        int c = getc(stdin);
-        if (c == EOF)
+        int waiting = 0;
+        if (ioctl(STDIN_FILENO, FIONREAD, &waiting) == 0 && waiting == 0)
             return 0;
-        ungetc(c, stdin);
     }
     return count;
 }
