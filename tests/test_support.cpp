@@ -8,6 +8,8 @@
 #include <stdio_ext.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 temp_dir::temp_dir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "marrowtide-XXXXXX").string();
     char *made = mkdtemp(pattern.data());
@@ -95,4 +97,21 @@ std::string read_file(const std::string &path) {
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+read_back read_aiff(const std::string &path) {
+    read_back got;
+    SNDFILE *sound = sf_open(path.c_str(), SFM_READ, &got.info);
+    EXPECT_NE(sound, nullptr) << sf_strerror(nullptr);
+    if (sound == nullptr)
+        return got;
+    got.samples.resize(static_cast<size_t>(got.info.frames * got.info.channels));
+    EXPECT_EQ(sf_read_int(sound, got.samples.data(), static_cast<sf_count_t>(got.samples.size())),
+              static_cast<sf_count_t>(got.samples.size()));
+    if (const char *title = sf_get_string(sound, SF_STR_TITLE))
+        got.title = title;
+    if (const char *comment = sf_get_string(sound, SF_STR_COMMENT))
+        got.comment = comment;
+    sf_close(sound);
+    return got;
 }

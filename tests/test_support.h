@@ -2,7 +2,11 @@
 // Helpers for the unit tests: temporary directories and captured console output.
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include <sndfile.h>
 
 /// A new empty directory under the system's temporary directory; removed with its
 /// contents when the object goes out of scope.
@@ -34,3 +38,14 @@ bool write_file(const std::string &path, const std::string &bytes);
 
 /// The whole content of path, or an empty text when it cannot be read.
 std::string read_file(const std::string &path);
+
+/// An AIFF (or any sound file) as libsndfile reads it back.
+struct read_back {
+    SF_INFO info{};
+    std::vector<int> samples;
+    std::optional<std::string> title;
+    std::optional<std::string> comment;
+};
+
+/// Reads the whole file at path with libsndfile; fails the test when libsndfile refuses it.
+read_back read_aiff(const std::string &path);

@@ -94,30 +94,6 @@ std::vector<int32_t> render_directly(const std::string &path, int channels, int 
     return samples;
 }
 
-struct read_back {
-    SF_INFO info{};
-    std::vector<int> samples;
-    std::optional<std::string> title;
-    std::optional<std::string> comment;
-};
-
-read_back read_aiff(const std::string &path) {
-    read_back got;
-    SNDFILE *sound = sf_open(path.c_str(), SFM_READ, &got.info);
-    EXPECT_NE(sound, nullptr) << sf_strerror(nullptr);
-    if (sound == nullptr)
-        return got;
-    got.samples.resize(static_cast<size_t>(got.info.frames * got.info.channels));
-    EXPECT_EQ(sf_read_int(sound, got.samples.data(), static_cast<sf_count_t>(got.samples.size())),
-              static_cast<sf_count_t>(got.samples.size()));
-    if (const char *title = sf_get_string(sound, SF_STR_TITLE))
-        got.title = title;
-    if (const char *comment = sf_get_string(sound, SF_STR_COMMENT))
-        got.comment = comment;
-    sf_close(sound);
-    return got;
-}
-
 uint32_t big_endian_u32(const std::string &bytes, size_t at) {
     uint32_t value = 0;
     for (size_t i = 0; i < 4; ++i)

@@ -37,31 +37,6 @@ std::optional<std::string> aiff_chunk(const std::string &file, const std::string
     return std::nullopt;
 }
 
-struct read_back {
-    SF_INFO info{};
-    std::vector<int> samples;
-    std::optional<std::string> title;
-    std::optional<std::string> comment;
-};
-
-// Reads the whole file with libsndfile; fails the test when libsndfile refuses it.
-read_back read_aiff(const std::string &path) {
-    read_back got;
-    SNDFILE *sound = sf_open(path.c_str(), SFM_READ, &got.info);
-    EXPECT_NE(sound, nullptr) << sf_strerror(nullptr);
-    if (sound == nullptr)
-        return got;
-    got.samples.resize(static_cast<size_t>(got.info.frames * got.info.channels));
-    EXPECT_EQ(sf_read_int(sound, got.samples.data(), static_cast<sf_count_t>(got.samples.size())),
-              static_cast<sf_count_t>(got.samples.size()));
-    if (const char *title = sf_get_string(sound, SF_STR_TITLE))
-        got.title = title;
-    if (const char *comment = sf_get_string(sound, SF_STR_COMMENT))
-        got.comment = comment;
-    sf_close(sound);
-    return got;
-}
-
 // Values whose every byte differs, the extremes, and negative values with low bits set,
 // where rounding to fewer bits would differ from libsndfile's shift.
 constexpr int32_t PROBES[] = {0,          -1,          1,          0x12345678,  -0x12345678,
