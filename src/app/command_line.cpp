@@ -53,8 +53,6 @@ constexpr const char *USAGE_AUDIO =
     "-N,-R,-B,-S : Disable Noise Reduction, reverb, megabass\n"
     "              & surround.\n";
 
-constexpr int32_t SAMPLE_RATES[] = {11025, 16000, 22050, 24000, 32000, 44100};
-
 struct format_name {
     const char *name;
     int kind;
@@ -180,10 +178,7 @@ void option_driver(char, const char *argument) {
 
 void option_rate(char, const char *argument) {
     int32_t rate = text_to_int(argument);
-    settings.sample_rate = 44100;
-    for (int32_t known : SAMPLE_RATES)
-        if (rate == known)
-            settings.sample_rate = rate;
+    settings.sample_rate = is_offered_sample_rate(rate) ? rate : DEFAULT_SAMPLE_RATE;
 }
 
 void option_resampling(char, const char *argument) {

@@ -5,12 +5,9 @@
 #include "playback/audio_output.h"
 #include "settings/settings.h"
 
-decoder_format loaded_format{44100, 2, 16};
+decoder_format loaded_format{DEFAULT_SAMPLE_RATE, 2, 16};
 
 namespace {
-
-constexpr int32_t OFFERED_SAMPLE_RATES[] = {11025, 16000, 22050, 24000, 32000, 44100};
-constexpr int32_t DEFAULT_SAMPLE_RATE = 44100;
 
 // Keeps a setting from a damaged file inside the range the dialogue accepts, so the
 // decoder only ever sees values the program itself could have set.
@@ -21,10 +18,8 @@ int clamp(int32_t value, int32_t lower, int32_t upper) {
 } // namespace
 
 int32_t effective_sample_rate() {
-    for (int32_t rate : OFFERED_SAMPLE_RATES)
-        if (settings.sample_rate == rate)
-            return rate;
-    return DEFAULT_SAMPLE_RATE;
+    return is_offered_sample_rate(settings.sample_rate) ? settings.sample_rate
+                                                        : DEFAULT_SAMPLE_RATE;
 }
 
 int32_t effective_channel_count() {

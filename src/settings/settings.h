@@ -32,5 +32,12 @@ inline constexpr int32_t EFFECT_SURROUND = 16;
 
 extern player_settings settings;
 
+/// The sample rate of the settings when nothing else is asked for.
+inline constexpr int32_t DEFAULT_SAMPLE_RATE = 44100;
+
+/// 1 when rate is one of the sample rates the program offers (11025, 16000, 22050, 24000,
+/// 32000, 44100 Hz), else 0.
+int is_offered_sample_rate(int32_t rate);
+
 /// Fills all fourteen fields of record with the built-in defaults.
 void default_settings(player_settings &record);

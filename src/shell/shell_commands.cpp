@@ -17,7 +17,6 @@ namespace {
 
 constexpr const char *RESAMPLING_USAGE =
     "usage: resampling (NO_INTERPOLATE|LINEAR|SPLINE|FIR_FILTER)\n";
-constexpr uint32_t OFFERED_SAMPLE_RATES[] = {11025, 16000, 22050, 24000, 32000, 44100};
 
 bool missing(const char *argument) {
     return argument == nullptr || argument[0] == '\0';
@@ -47,16 +46,15 @@ void cmd_samplerate(const char *argument) {
         std::fputs("usage: samplerate <rate>\n", stderr);
         return;
     }
-    uint32_t rate = text_to_uint(argument);
-    for (uint32_t offered : OFFERED_SAMPLE_RATES) {
-        if (rate == offered) {
-            settings.sample_rate = static_cast<int32_t>(rate);
-            if (module_path != nullptr)
-                apply_decoder_settings();
-            return;
-        }
+    // Cut to 32 bits and read signed, as the warning shows it: no huge value can match.
+    auto rate = static_cast<int32_t>(text_to_uint(argument));
+    if (is_offered_sample_rate(rate)) {
+        settings.sample_rate = rate;
+        if (module_path != nullptr)
+            apply_decoder_settings();
+        return;
     }
-    log_warning("invalid sampling rate -- %d. not changing.\n", static_cast<int32_t>(rate));
+    log_warning("invalid sampling rate -- %d. not changing.\n", rate);
 }
 
 void cmd_resampling(const char *argument) {
