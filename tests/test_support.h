@@ -49,3 +49,8 @@ struct read_back {
 
 /// Reads the whole file at path with libsndfile; fails the test when libsndfile refuses it.
 read_back read_aiff(const std::string &path);
+
+/// The data of chunk id inside an AIFF file's FORM chunk (the file's bytes), walking the
+/// chunks as a reader does, so sample data that spells an id is never taken for a chunk;
+/// nothing when there is no such chunk or the file is no well-formed FORM file.
+std::optional<std::string> aiff_chunk(const std::string &file, const std::string &id);

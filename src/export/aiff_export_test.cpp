@@ -94,29 +94,6 @@ std::vector<int32_t> render_directly(const std::string &path, int channels, int 
     return samples;
 }
 
-uint32_t big_endian_u32(const std::string &bytes, size_t at) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < 4; ++i)
-        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-}
-
-// The data of chunk id in the AIFF file's bytes, walking its chunks; nothing without one.
-std::optional<std::string> aiff_chunk(const std::string &file, const std::string &id) {
-    if (file.size() < 12 || file.compare(0, 4, "FORM") != 0 || file.compare(8, 4, "AIFF") != 0)
-        return std::nullopt;
-    size_t at = 12;
-    while (at + 8 <= file.size()) {
-        size_t size = big_endian_u32(file, at + 4);
-        if (at + 8 + size > file.size())
-            return std::nullopt;
-        if (file.compare(at, 4, id) == 0)
-            return file.substr(at + 8, size);
-        at += 8 + size + size % 2;
-    }
-    return std::nullopt;
-}
-
 // The read-back samples are the rendered ones cut to the file's bits (libsndfile returns
 // them with the low bits zero); compares the first frames-many of rendered.
 ::testing::AssertionResult same_top_bits(const std::vector<int> &stored,

@@ -12,31 +12,6 @@
 
 namespace {
 
-uint32_t big_endian_u32(const std::string &bytes, size_t at) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < 4; ++i)
-        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-}
-
-// The data of the chunk id inside the file's FORM chunk, walking the chunks as a reader
-// does (so sample data that happens to spell an id is never taken for a chunk); nothing
-// when the file has no such chunk or is no well-formed FORM file.
-std::optional<std::string> aiff_chunk(const std::string &file, const std::string &id) {
-    if (file.size() < 12 || file.compare(0, 4, "FORM") != 0 || file.compare(8, 4, "AIFF") != 0)
-        return std::nullopt;
-    size_t at = 12;
-    while (at + 8 <= file.size()) {
-        size_t size = big_endian_u32(file, at + 4);
-        if (at + 8 + size > file.size())
-            return std::nullopt;
-        if (file.compare(at, 4, id) == 0)
-            return file.substr(at + 8, size);
-        at += 8 + size + size % 2;
-    }
-    return std::nullopt;
-}
-
 // Values whose every byte differs, the extremes, and negative values with low bits set,
 // where rounding to fewer bits would differ from libsndfile's shift.
 constexpr int32_t PROBES[] = {0,          -1,          1,          0x12345678,  -0x12345678,
