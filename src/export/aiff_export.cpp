@@ -29,21 +29,6 @@ struct aiff_closer {
 };
 using open_aiff = std::unique_ptr<aiff_file, aiff_closer>;
 
-// The decoder takes the 32-bit format only at a load, so the module is loaded again from
-// its file; the information table a successful load prints is kept off the console.
-void reload_at_32_bits() {
-    char *copy = copy_string(module_path);
-    if (copy == nullptr)
-        exit_out_of_memory();
-    unload_module();
-    int32_t verbosity = settings.verbosity_level;
-    settings.verbosity_level = 0;
-    module_path = copy;
-    module_path_owned = 1;
-    load_module();
-    settings.verbosity_level = verbosity;
-}
-
 // The message is changed in the decoder's own copy, over its whole length.
 void carriage_returns_to_line_feeds(char *text) {
     for (; *text != '\0'; ++text)
@@ -94,8 +79,7 @@ int export_aiff(const char *path, int bits) {
     if (output_is_module_file(path) == 1)
         return 0;
     sample_bits = 32;
-    reload_at_32_bits();
-    if (module_path == nullptr)
+    if (!reload_module())
         return 0;
     // The format already matches, so this only sets the master volume.
     sample_bits = 32;
