@@ -75,9 +75,9 @@ owned_text ask_or_exit(const char *prompt) {
     return answer;
 }
 
-// Waits up to KEY_WAIT_SECONDS for a key (not consumed). Returns 1 when one is waiting or
-// the wait failed, 0 when none came. A SIGINT or SIGTERM before or during the wait ends
-// the program here, not just the playlist.
+// Waits up to KEY_WAIT_SECONDS for a key (not consumed). Returns 1 when one is waiting,
+// 0 when none came (an input at its end, or a background job, has no key to give). An
+// exit signal before or during the wait ends the program here, not just the playlist.
 int wait_for_key() {
     exit_if_signalled();
     int count = wait_for_key_press(KEY_WAIT_SECONDS);
