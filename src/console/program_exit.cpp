@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "console/log.h"
+#include "console/terminal_mode.h"
 
 volatile std::sig_atomic_t exit_signal_number = 0;
 
@@ -11,7 +12,10 @@ namespace {
 
 void (*registered_cleanup)() = nullptr;
 
+constexpr int EXIT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+
 void run_cleanup() {
+    restore_terminal_mode();
     if (registered_cleanup != nullptr)
         registered_cleanup();
 }
@@ -33,8 +37,14 @@ void install_exit_signal_handler() {
     action.sa_handler = exit_signal_handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0; // no SA_RESTART: a blocked read returns EINTR
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal_number : EXIT_SIGNALS)
+        sigaction(signal_number, &action, nullptr);
+}
+
+void fill_exit_signal_set(sigset_t *set) {
+    sigemptyset(set);
+    for (int signal_number : EXIT_SIGNALS)
+        sigaddset(set, signal_number);
 }
 
 void exit_if_signalled() {

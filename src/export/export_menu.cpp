@@ -13,6 +13,8 @@
 namespace {
 
 constexpr const char *EXPORT_FAILED = "Error while exporting!";
+constexpr const char *FILENAME_QUESTION = "Export to filename [press enter to cancel]? ";
+constexpr const char *FORMAT_QUESTION = "format> ";
 
 constexpr const char *FORMAT_MENU = "\nAvailable formats:\n"
                                     "[select an option, or press ENTER to cancel]\n"
@@ -72,9 +74,11 @@ constexpr menu_entry MENU_ENTRIES[] = {
     {'\0', nullptr},
 };
 
-// A line from standard input; without memory for it the program ends.
-owned_text read_answer() {
-    owned_text answer(read_console_line());
+// The answer to question, written first; without memory for it the program ends.
+owned_text ask(const char *question) {
+    std::fputs(question, stdout);
+    std::fflush(stdout);
+    owned_text answer(read_console_line(question));
     if (!answer)
         exit_out_of_memory();
     return answer;
@@ -83,9 +87,7 @@ owned_text read_answer() {
 } // namespace
 
 void export_menu(const char *) {
-    std::fputs("Export to filename [press enter to cancel]? ", stdout);
-    std::fflush(stdout);
-    owned_text path = read_answer();
+    owned_text path = ask(FILENAME_QUESTION);
     trim_right(path.get());
     if (path.get()[0] == '\0')
         return;
@@ -94,9 +96,7 @@ void export_menu(const char *) {
         start_order = 0;
         stop_order = 0;
         std::fputs(FORMAT_MENU, stdout);
-        std::fputs("format> ", stdout);
-        std::fflush(stdout);
-        owned_text answer = read_answer();
+        owned_text answer = ask(FORMAT_QUESTION);
         char letter = answer.get()[0];
         if (letter == '\0')
             return;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "console/line_reader.h"
+
 #include "module_writer.h"
 #include "playback/module_loader.h"
 #include "playback/module_state.h"
@@ -159,7 +161,7 @@ TEST_F(SongTextTest, NameListInThePager) {
     std::string left;
     captured_output got = run_with_input("\nrest", [&] {
         list_sample_names(0);
-        left = std::string(1, static_cast<char>(getc(stdin)));
+        left = std::string(1, static_cast<char>(read_console_char()));
     });
     EXPECT_EQ(got.out,
               MOD_SAMPLE_LIST + ">>> ...press ENTER to continue (74%)" + MOD_SAMPLE_LIST_END);

@@ -260,7 +260,7 @@ unsigned load_playlist(const char *path) {
         playlist_item *item = append_item();
         if (item == nullptr)
             return PL_NO_MEMORY;
-        item->item_path = read_line(file);
+        item->item_path = read_line(file, path);
         if (item->item_path == nullptr) {
             remove_item(item);
             return PL_NO_MEMORY;

@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "console/fd_write.h"
@@ -31,13 +32,12 @@ char *settings_file_path() {
 void load_settings(player_settings &record) {
     owned_text path(settings_file_path());
     if (path) {
-        int fd = open(path.get(), O_RDONLY);
-        if (fd >= 0) {
-            ssize_t got = read(fd, &record, sizeof record);
-            close(fd);
-            if (got == static_cast<ssize_t>(sizeof record))
-                return;
-        }
+        // Without blocking: a named pipe or a device there must not hang the start.
+        fd_closer file(open(path.get(), O_RDONLY | O_NONBLOCK | O_NOCTTY));
+        struct stat status;
+        if (file.fd >= 0 && fstat(file.fd, &status) == 0 && S_ISREG(status.st_mode) &&
+            read(file.fd, &record, sizeof record) == static_cast<ssize_t>(sizeof record))
+            return;
     }
     default_settings(record);
 }

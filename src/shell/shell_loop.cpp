@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 #include "console/line_reader.h"
@@ -18,11 +19,20 @@ bool is_blank(char c) {
     return c == ' ' || c == '\t';
 }
 
-void print_prompt() {
+// Shows the prompt and reads the command line typed at it; null when memory ran out.
+char *read_command_line() {
     // getcwd with a null buffer sizes the text itself, so deep directories still show.
     owned_text directory(getcwd(nullptr, 0));
-    std::printf("marrowtide[%s]%% ", directory ? directory.get() : "?");
+    const char *shown = directory ? directory.get() : "?";
+    std::printf("marrowtide[%s]%% ", shown);
     std::fflush(stdout);
+    // The prompt names the question when its answer is too long.
+    size_t size = std::strlen(shown) + sizeof "marrowtide[]%";
+    owned_text prompt(static_cast<char *>(std::malloc(size)));
+    if (!prompt)
+        return nullptr;
+    std::snprintf(prompt.get(), size, "marrowtide[%s]%%", shown);
+    return read_console_line(prompt.get());
 }
 
 // Runs the remembered line on a copy, so that it stays as it was typed.
@@ -68,8 +78,7 @@ void run_command_line(char *line) {
 void shell_loop() {
     owned_text last_command;
     for (;;) {
-        print_prompt();
-        owned_text line(read_console_line());
+        owned_text line(read_command_line());
         exit_if_signalled();
         if (!line) {
             std::fputs(OUT_OF_MEMORY_TEXT, stderr);
