@@ -1,8 +1,9 @@
 // Arbitrary module files through the program's loading path (load_module, which prints
 // the information table), the texts (sample and instrument names, the song message
-// through the pager and into a file, the JSON description, which must parse back), a few chunks of decoding around a seek, and the
-// pattern data as the pattern display reads it. The input is the module file itself, so a
-// finding can be handed to the program as it stands.
+// through the pager and into a file, the JSON description, which must parse back), a few
+// chunks of decoding around a seek, and the pattern data as the pattern display reads it.
+// The input is the module file itself, so a finding can be handed to the program as it
+// stands.
 
 #include <climits>
 #include <cstddef>
