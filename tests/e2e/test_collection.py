@@ -150,6 +150,13 @@ def test_description_replaces_every_other_job():
               "-j writes no other file")
         check(os.path.exists(ws.settings_file()), "-w still saves the settings with -j")
 
+        with open("/dev/full", "wb") as full:
+            done = subprocess.run([BINARY, path, "-j"], stdout=full, stderr=subprocess.PIPE,
+                                  env={"HOME": ws.home}, timeout=30)
+        check_equal((done.returncode, done.stderr),
+                    (2, b">>> ERROR: CAN'T write(): No space left on device\n"),
+                    "-j onto a full standard output: reported, status 2")
+
         r = ws.run(path, "-j", "-i")
         check("Launching the command interpreter" in r.out and r.status == 0,
               "-i: the shell starts; batch jobs are ignored", r)
