@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "app/command_line.h"
+#include "app/module_json.h"
 #include "console/log.h"
 #include "export/aiff_export.h"
 #include "export/output_guard.h"
@@ -59,6 +60,8 @@ void write_name_list(const char *path, void (*list)(int fd)) {
 } // namespace
 
 void run_batch_jobs() {
+    if (startup.describe_module)
+        run_describe_job();
     if (startup.output_path != nullptr)
         run_batch_export();
     if (startup.message_file != nullptr)

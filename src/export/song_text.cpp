@@ -13,15 +13,13 @@
 
 namespace {
 
-constexpr unsigned int LONGEST_NAME = 40;
 // "%3d. " of any 32-bit number, with the terminator snprintf adds.
 constexpr size_t PREFIX_ROOM = 16;
-constexpr size_t ENTRY_ROOM = PREFIX_ROOM + LONGEST_NAME + 1;
-// The decoder may copy more than the name into the destination before the length can be
-// checked: room far beyond the longest name keeps that inside the buffer.
-constexpr size_t NAME_BUFFER_SIZE = 256;
+constexpr size_t ENTRY_ROOM = PREFIX_ROOM + LONGEST_LIST_NAME + 1;
 
-using name_getter = unsigned int (*)(ModPlugFile *file, unsigned int number, char *destination);
+using name_getter_of_decoder = unsigned int (*)(ModPlugFile *file, unsigned int number,
+                                                char *destination);
+using name_getter = unsigned int (*)(unsigned int number, char *destination);
 
 struct name_list_kind {
     unsigned int (*count)(ModPlugFile *file);
@@ -31,9 +29,9 @@ struct name_list_kind {
     const char *write_failed_text;
 };
 
-const name_list_kind SAMPLE_NAMES = {ModPlug_NumSamples, ModPlug_SampleName, "Song has no samples.",
+const name_list_kind SAMPLE_NAMES = {ModPlug_NumSamples, sample_list_name, "Song has no samples.",
                                      "Exporting sample names...\n", "write(2) failed\n"};
-const name_list_kind INSTRUMENT_NAMES = {ModPlug_NumInstruments, ModPlug_InstrumentName,
+const name_list_kind INSTRUMENT_NAMES = {ModPlug_NumInstruments, instrument_list_name,
                                          "Song has no instruments.",
                                          "Exporting instrument names...\n", "write(2) failed!\n"};
 
@@ -45,13 +43,11 @@ char *build_name_list(const name_list_kind &kind, unsigned int count, size_t *le
     if (list == nullptr)
         return nullptr;
     for (unsigned int number = 1; number <= count; ++number) {
-        char name[NAME_BUFFER_SIZE] = {};
-        unsigned int name_length = kind.name(loaded_module, number, name);
-        if (name_length > LONGEST_NAME) {
+        char name[LIST_NAME_ROOM];
+        if (kind.name(number, name) > LONGEST_LIST_NAME) {
             std::free(list);
             return nullptr;
         }
-        name[LONGEST_NAME] = '\0';
         int prefix = std::snprintf(list + used, PREFIX_ROOM, "%3u. ", number);
         used += static_cast<size_t>(prefix);
         size_t text_length = std::strlen(name);
@@ -73,6 +69,15 @@ char *build_name_list(const name_list_kind &kind, unsigned int count, size_t *le
     }
     *length = used;
     return exact;
+}
+
+unsigned int list_name(name_getter_of_decoder name, unsigned int number, char *destination) {
+    // The decoder may copy more than the name into the destination before the length can be
+    // checked: room far beyond the longest name keeps that inside the buffer.
+    std::memset(destination, 0, LIST_NAME_ROOM);
+    unsigned int length = name(loaded_module, number, destination);
+    destination[LONGEST_LIST_NAME] = '\0';
+    return length;
 }
 
 void list_names(const name_list_kind &kind, int fd) {
@@ -136,6 +141,14 @@ void save_message(const char *path) {
         return;
     }
     log_info("%d bytes written\n", static_cast<int>(length));
+}
+
+unsigned int sample_list_name(unsigned int number, char *destination) {
+    return list_name(ModPlug_SampleName, number, destination);
+}
+
+unsigned int instrument_list_name(unsigned int number, char *destination) {
+    return list_name(ModPlug_InstrumentName, number, destination);
 }
 
 void list_sample_names(int fd) {

@@ -2,6 +2,13 @@
 // The loaded module's texts: the song message and the sample and instrument names.
 // Every function here needs a loaded module.
 
+#include <cstddef>
+
+/// The most characters of a name the name lists hold.
+inline constexpr unsigned int LONGEST_LIST_NAME = 40;
+/// The room a destination of sample_list_name and instrument_list_name must have.
+inline constexpr size_t LIST_NAME_ROOM = 256;
+
 /// The shell's message (argument ignored): the song message through page_text, then an
 /// LF; "No message is available..." when the module has none.
 void show_message(const char *argument);
@@ -22,3 +29,12 @@ void list_sample_names(int fd);
 
 /// list_sample_names for the instruments; "Song has no instruments." when there are none.
 void list_instrument_names(int fd);
+
+/// The name of sample number (counting from 1) as the sample list holds it: copied into
+/// destination (LIST_NAME_ROOM bytes), zero-terminated and cut at LONGEST_LIST_NAME
+/// characters. Returns the length the decoder reported; above LONGEST_LIST_NAME the
+/// lists are abandoned.
+unsigned int sample_list_name(unsigned int number, char *destination);
+
+/// sample_list_name for the instruments.
+unsigned int instrument_list_name(unsigned int number, char *destination);
