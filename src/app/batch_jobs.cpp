@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "console/log.h"
+#include "console/program_exit.h"
 #include "export/aiff_export.h"
 #include "export/output_guard.h"
 #include "export/song_text.h"
@@ -14,8 +15,14 @@
 
 namespace {
 
+// An export a signal stopped has finished its partial file; the job still did not
+// complete.
 [[noreturn]] void finish_export(bool succeeded) {
     unload_module();
+    if (exit_signal_number != 0) {
+        log_error("export interrupted\n");
+        std::exit(2);
+    }
     if (!succeeded) {
         log_error("export failed!\n");
         std::exit(2);
@@ -24,6 +31,9 @@ namespace {
 }
 
 [[noreturn]] void run_batch_export() {
+    // From here on a signal only stops the export, which then finishes its file; the job
+    // reports the interruption itself.
+    install_exit_signal_handler();
     const char *path = startup.output_path;
     switch (startup.export_kind) {
     case EXPORT_WAV:
