@@ -7,6 +7,9 @@
 
 #include "console/fd_write.h"
 #include "console/log.h"
+#include "console/program_exit.h"
+#include "console/screen_text.h"
+#include "console/text.h"
 #include "export/output_guard.h"
 #include "export/pager.h"
 #include "playback/module_state.h"
@@ -39,7 +42,8 @@ const name_list_kind INSTRUMENT_NAMES = {ModPlug_NumInstruments, ModPlug_Instrum
 
 // The whole list in one block of exactly its length (*length), or null when a name is too
 // long or memory runs out.
-char *build_name_list(const name_list_kind &kind, unsigned int count, size_t *length) {
+char *build_name_list(const name_list_kind &kind, unsigned int count, bool for_screen,
+                      size_t *length) {
     size_t used = 0;
     char *list = static_cast<char *>(std::malloc(ENTRY_ROOM));
     if (list == nullptr)
@@ -55,6 +59,9 @@ char *build_name_list(const name_list_kind &kind, unsigned int count, size_t *le
         int prefix = std::snprintf(list + used, PREFIX_ROOM, "%3u. ", number);
         used += static_cast<size_t>(prefix);
         size_t text_length = std::strlen(name);
+        // A name's own line breaks and escapes would break the list's layout on screen.
+        if (for_screen)
+            text_length = make_screen_safe(name, text_length, 0);
         std::memcpy(list + used, name, text_length);
         used += text_length;
         list[used++] = '\n';
@@ -82,7 +89,7 @@ void list_names(const name_list_kind &kind, int fd) {
         return;
     }
     size_t length = 0;
-    char *list = build_name_list(kind, count, &length);
+    char *list = build_name_list(kind, count, fd == 0, &length);
     if (list == nullptr)
         return;
     if (fd == 0) {
@@ -106,7 +113,11 @@ void show_message(const char *) {
         std::puts("No message is available...");
         return;
     }
-    page_text(message, static_cast<int32_t>(std::strlen(message)));
+    // Shown without its control characters; its line breaks lay out the pages.
+    owned_text shown(screen_safe_copy(message, 1));
+    if (!shown)
+        exit_out_of_memory();
+    page_text(shown.get(), static_cast<int32_t>(std::strlen(shown.get())));
     std::putchar('\n');
 }
 

@@ -12,6 +12,7 @@
 
 #include "console/line_reader.h"
 #include "console/program_exit.h"
+#include "console/screen_text.h"
 #include "console/text.h"
 #include "library/header_probe.h"
 #include "playback/module_state.h"
@@ -154,10 +155,13 @@ unsigned move_item(int32_t from, int32_t to) {
 
 void print_playlist() {
     int position = 0;
-    for (const playlist_item *item = first_item; item != nullptr; item = item->next_item)
-        std::printf("%4d: %s [%s]\n", position++,
-                    item->item_title != nullptr ? item->item_title : "",
-                    kind_name(item->item_kind));
+    for (const playlist_item *item = first_item; item != nullptr; item = item->next_item) {
+        // Titles come from the files' headers: shown without their control characters.
+        owned_text title(screen_safe_copy(item->item_title != nullptr ? item->item_title : "", 0));
+        if (!title)
+            exit_out_of_memory();
+        std::printf("%4d: %s [%s]\n", position++, title.get(), kind_name(item->item_kind));
+    }
 }
 
 void clear_playlist() {
