@@ -54,15 +54,16 @@ namespace {
     }
 }
 
-void write_name_list(const char *path, void (*list)(int fd)) {
+void write_name_list(const char *path, void (*list)(int fd, const char *file_name)) {
     if (output_is_module_file(path))
         return;
     int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) {
+        log_system_error("open", path);
         log_error("file creation error.\n");
         return;
     }
-    list(fd);
+    list(fd, path);
     close(fd);
 }
 
@@ -74,9 +75,9 @@ void run_batch_jobs() {
     if (startup.message_file != nullptr)
         save_message(startup.message_file);
     if (startup.sample_names_file != nullptr)
-        write_name_list(startup.sample_names_file, list_sample_names);
+        write_name_list(startup.sample_names_file, write_sample_names);
     if (startup.instrument_names_file != nullptr)
-        write_name_list(startup.instrument_names_file, list_instrument_names);
+        write_name_list(startup.instrument_names_file, write_instrument_names);
     if (startup.message_file != nullptr || startup.sample_names_file != nullptr ||
         startup.instrument_names_file != nullptr) {
         unload_module();

@@ -1,5 +1,6 @@
 #include "export/song_text.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -82,7 +83,7 @@ char *build_name_list(const name_list_kind &kind, unsigned int count, bool for_s
     return exact;
 }
 
-void list_names(const name_list_kind &kind, int fd) {
+void list_names(const name_list_kind &kind, int fd, const char *file_name) {
     unsigned int count = kind.count(loaded_module);
     if (count == 0) {
         std::puts(kind.none_text);
@@ -98,9 +99,11 @@ void list_names(const name_list_kind &kind, int fd) {
         return;
     }
     log_info("%s", kind.export_text);
-    if (write_all(fd, list, length) == 0)
+    if (write_all(fd, list, length) == 0) {
+        if (file_name != nullptr)
+            log_system_error("write", file_name);
         log_error("%s", kind.write_failed_text);
-    else
+    } else
         log_info("%u bytes written OK...\n", static_cast<unsigned int>(length));
     std::free(list);
 }
@@ -132,6 +135,7 @@ void save_message(const char *path) {
         return;
     FILE *file = std::fopen(path, "w+");
     if (file == nullptr) {
+        log_system_error("open", path);
         std::puts("... file open error!");
         return;
     }
@@ -141,8 +145,14 @@ void save_message(const char *path) {
         std::fputc(message[i] == '\r' ? '\n' : message[i], file);
     // A full disk must not be reported as a saved text.
     bool failed = std::ferror(file) != 0;
-    failed = std::fclose(file) != 0 || failed;
+    int error_number = errno;
+    if (std::fclose(file) != 0 && !failed) {
+        failed = true;
+        error_number = errno;
+    }
     if (failed) {
+        errno = error_number;
+        log_system_error("write", path);
         std::puts("... file write error!");
         return;
     }
@@ -150,9 +160,17 @@ void save_message(const char *path) {
 }
 
 void list_sample_names(int fd) {
-    list_names(SAMPLE_NAMES, fd);
+    list_names(SAMPLE_NAMES, fd, nullptr);
 }
 
 void list_instrument_names(int fd) {
-    list_names(INSTRUMENT_NAMES, fd);
+    list_names(INSTRUMENT_NAMES, fd, nullptr);
+}
+
+void write_sample_names(int fd, const char *file_name) {
+    list_names(SAMPLE_NAMES, fd, file_name);
+}
+
+void write_instrument_names(int fd, const char *file_name) {
+    list_names(INSTRUMENT_NAMES, fd, file_name);
 }

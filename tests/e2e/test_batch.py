@@ -150,8 +150,10 @@ def test_text_jobs():
               "-m reports its work", r.out)
 
         r = ws.run(tune, "-s", ws.path("no/such/dir/s.txt"), "-I", ws.path("i2.txt"))
-        check_equal((r.status, r.err), (0, ">>> ERROR: file creation error.\n"),
-                    "a list file that cannot be created: reported, status 0")
+        check_equal((r.status, r.err),
+                    (0, f">>> ERROR: CAN'T open(\"{ws.path('no/such/dir/s.txt')}\"): "
+                        "No such file or directory\n>>> ERROR: file creation error.\n"),
+                    "a list file that cannot be created: reported with its reason, status 0")
         check(os.path.exists(ws.path("i2.txt")), "the other jobs still run")
 
         plain = ws.module("plain.it", NO_MESSAGE)
