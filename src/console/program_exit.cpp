@@ -47,6 +47,24 @@ void fill_exit_signal_set(sigset_t *set) {
         sigaddset(set, signal_number);
 }
 
+namespace {
+constexpr int RECORDED_SIGNALS[4] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+}
+
+interrupt_recorder::interrupt_recorder() {
+    struct sigaction action {};
+    action.sa_handler = exit_signal_handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    for (int i = 0; i < 4; ++i)
+        sigaction(RECORDED_SIGNALS[i], &action, &saved[i]);
+}
+
+interrupt_recorder::~interrupt_recorder() {
+    for (int i = 0; i < 4; ++i)
+        sigaction(RECORDED_SIGNALS[i], &saved[i], nullptr);
+}
+
 void exit_if_signalled() {
     int signal_number = exit_signal_number;
     if (signal_number == 0)

@@ -5,6 +5,7 @@
 // higher layers, which register it at start-up.
 
 #include <csignal>
+#include <signal.h>
 
 /// The text every out-of-memory report carries.
 inline constexpr const char *OUT_OF_MEMORY_TEXT = "FATAL ERROR: Not enough memory\n";
@@ -24,6 +25,18 @@ void install_exit_signal_handler();
 /// Fills set with exactly the signals the exit handler catches, for waits that let them
 /// through only while they sleep.
 void fill_exit_signal_set(sigset_t *set);
+
+/// While one lives, SIGINT, SIGTERM, SIGHUP and SIGPIPE are only recorded in
+/// exit_signal_number, so that the work it guards (an export) can stop at a whole chunk and
+/// finish its file before the caller acts on the signal. The actions the four signals had
+/// before come back when it ends. For one thread at a time, as the program is.
+struct interrupt_recorder {
+    interrupt_recorder();
+    ~interrupt_recorder();
+    interrupt_recorder(const interrupt_recorder &) = delete;
+    interrupt_recorder &operator=(const interrupt_recorder &) = delete;
+    struct sigaction saved[4];
+};
 
 /// When a signal has been recorded: restores the terminal's modes, runs the cleanup, reports
 /// "\n[exiting by signal %d]\n" through log_info and exits with status 0. Otherwise returns at

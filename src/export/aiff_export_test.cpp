@@ -334,9 +334,12 @@ TEST_F(AiffExportTest, FailsWhenTheOutputFailsNotWhenTheFileIsGone) {
         std::string out;
         int bits;
         bool stays; // a file that was opened stays
+        std::string reason;
     } cases[] = {
-        {dir.file("missing/out.aiff"), 16, false},
-        {dir.file("eight.aiff"), 8, true},
+        {dir.file("missing/out.aiff"), 16, false,
+         "CAN'T open(\"" + dir.file("missing/out.aiff") + "\"): No such file or directory"},
+        {dir.file("eight.aiff"), 8, true,
+         "CAN'T write(\"" + dir.file("eight.aiff") + "\"): Invalid argument"},
     };
     for (const output_case &c : cases) {
         SCOPED_TRACE(c.out);
@@ -345,7 +348,7 @@ TEST_F(AiffExportTest, FailsWhenTheOutputFailsNotWhenTheFileIsGone) {
         load_borrowed(song);
         EXPECT_EQ(run_export(c.out, c.bits), 0);
         EXPECT_EQ(printed.out, ">>> Exporting audio as AIFF ('" + c.out + "')\n");
-        EXPECT_EQ(printed.err, "");
+        EXPECT_EQ(printed.err, ">>> ERROR: " + c.reason + "\n");
         EXPECT_EQ(std::filesystem::exists(c.out), c.stays);
         EXPECT_NE(module_path, nullptr);
         EXPECT_EQ(module_path_owned, 0);

@@ -1,5 +1,6 @@
 #include "export/export_menu.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "console/line_reader.h"
@@ -33,30 +34,54 @@ constexpr const char *FORMAT_MENU = "\nAvailable formats:\n"
 
 // Each entry reports its own failure: the AIFF entries on standard output, the others
 // through log_error.
-void report_failure() { log_error("%s\n", EXPORT_FAILED); }
+void report_failure() {
+    log_error("%s\n", EXPORT_FAILED);
+}
 
+// A signal that stopped the export ends the program once the exporter has finished the
+// file, before any verdict on the export is printed.
 void export_as_wav(const char *path) {
-    if (export_wav(path) == 0)
+    uint32_t size = export_wav(path);
+    exit_if_signalled();
+    if (size == 0)
         report_failure();
 }
 
 void export_as_aiff(const char *path, int bits) {
-    if (export_aiff(path, bits) <= 0)
+    int result = export_aiff(path, bits);
+    exit_if_signalled();
+    if (result <= 0)
         std::printf("%s\n", EXPORT_FAILED);
 }
 
 void export_as_raw(const char *path, int raw_flags) {
-    if (export_raw_pcm(path, raw_flags) == 0)
+    uint64_t count = export_raw_pcm(path, raw_flags);
+    exit_if_signalled();
+    if (count == 0)
         report_failure();
 }
 
-void entry_wav(const char *path) { export_as_wav(path); }
-void entry_aiff16(const char *path) { export_as_aiff(path, 16); }
-void entry_aiff24(const char *path) { export_as_aiff(path, 24); }
-void entry_aiff32(const char *path) { export_as_aiff(path, 32); }
-void entry_raw_host(const char *path) { export_as_raw(path, 0); }
-void entry_raw_little(const char *path) { export_as_raw(path, 8); }
-void entry_raw_big(const char *path) { export_as_raw(path, 2); }
+void entry_wav(const char *path) {
+    export_as_wav(path);
+}
+void entry_aiff16(const char *path) {
+    export_as_aiff(path, 16);
+}
+void entry_aiff24(const char *path) {
+    export_as_aiff(path, 24);
+}
+void entry_aiff32(const char *path) {
+    export_as_aiff(path, 32);
+}
+void entry_raw_host(const char *path) {
+    export_as_raw(path, 0);
+}
+void entry_raw_little(const char *path) {
+    export_as_raw(path, 8);
+}
+void entry_raw_big(const char *path) {
+    export_as_raw(path, 2);
+}
 
 void entry_it(const char *) {
     log_error("ModPlug compiled without 'save' support\n");
@@ -69,9 +94,9 @@ struct menu_entry {
 };
 
 constexpr menu_entry MENU_ENTRIES[] = {
-    {'a', entry_wav},      {'b', entry_aiff16},     {'c', entry_aiff24}, {'d', entry_aiff32},
-    {'e', entry_raw_host}, {'f', entry_raw_little}, {'g', entry_raw_big}, {'h', entry_it},
-    {'\0', nullptr},
+    {'a', entry_wav},     {'b', entry_aiff16},   {'c', entry_aiff24},
+    {'d', entry_aiff32},  {'e', entry_raw_host}, {'f', entry_raw_little},
+    {'g', entry_raw_big}, {'h', entry_it},       {'\0', nullptr},
 };
 
 // The answer to question, written first; without memory for it the program ends.

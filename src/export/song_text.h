@@ -17,7 +17,8 @@ void show_message(const char *argument);
 /// added. Reports "Exporting song text message to '<path>'" first, then "<n> bytes
 /// written" through log_info. Without a message it prints "No message is available..."
 /// and creates no file; refuses (reported) to write onto the module file itself; prints
-/// "... file open error!" when the file cannot be opened.
+/// "... file open error!" when the file cannot be opened, "... file write error!" when it
+/// cannot be written, each after the system's reason through log_error.
 void save_message(const char *path);
 
 /// The list of sample names, one line each as "%3d. <name>\n" counting from 1 ("  1.
@@ -38,3 +39,10 @@ unsigned int sample_list_name(unsigned int number, char *destination);
 
 /// sample_list_name for the instruments.
 unsigned int instrument_list_name(unsigned int number, char *destination);
+
+/// list_sample_names into the open file file_name (fd, not 0): a failed write is reported
+/// with the system's reason first, "CAN'T write(\"<file_name>\"): <reason>".
+void write_sample_names(int fd, const char *file_name);
+
+/// write_sample_names for the instruments.
+void write_instrument_names(int fd, const char *file_name);

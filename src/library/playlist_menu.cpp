@@ -315,6 +315,9 @@ void report_playlist_result(unsigned code, const char *text) {
     case PL_NO_ITEM:
         log_error("%s\n", NO_SUCH_ITEM);
         return;
+    case PL_MODULE_FILE:
+        log_error("CAN'T save the playlist over the module file %s\n", text);
+        return;
     default:
         log_error("Unknown error: %d. Please report this bug.\n", static_cast<int>(code));
         return;

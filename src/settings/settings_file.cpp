@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "console/fd_write.h"
+#include "console/file_replace.h"
+#include "console/log.h"
 #include "console/program_exit.h"
 #include "console/text.h"
 
@@ -47,14 +49,17 @@ void save_settings(const player_settings &record) {
     if (!path)
         return;
     // The record goes to a new file that replaces the old one only once it is complete,
-    // so a full disk or a failed write leaves the old settings as they were.
-    std::string partial = std::string(path.get()) + ".new";
-    int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0)
-        return;
-    bool written = write_all(fd, &record, sizeof record) != 0;
-    written = close(fd) == 0 && written;
-    // Nothing is reported: saving the settings is silent by design.
-    if (!written || rename(partial.c_str(), path.get()) != 0)
-        unlink(partial.c_str());
+    // so a full disk or a failed write leaves the old settings as they were; a link to
+    // the file stays a link.
+    file_replacement replacement;
+    const char *call = "open";
+    bool saved = begin_replacement(replacement, path.get(), 0600, &call) != 0;
+    if (saved) {
+        bool written = write_all(replacement.fd, &record, sizeof record) != 0;
+        if (!written)
+            call = "write";
+        saved = finish_replacement(replacement, written, &call) != 0;
+    }
+    if (!saved)
+        log_system_error(call, path.get());
 }
