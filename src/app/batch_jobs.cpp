@@ -7,6 +7,8 @@
 #include "app/command_line.h"
 #include "console/log.h"
 #include "export/aiff_export.h"
+#include "export/compressed_export.h"
+#include "export/compressed_formats.h"
 #include "export/output_guard.h"
 #include "export/song_text.h"
 #include "export/wave_export.h"
@@ -23,8 +25,20 @@ namespace {
     std::exit(0);
 }
 
+// A signal ends a compressed export early with its file finished: the job did not complete.
+[[noreturn]] void finish_compressed_export(int result) {
+    if (result == COMPRESSED_INTERRUPTED) {
+        unload_module();
+        log_error("export interrupted\n");
+        std::exit(2);
+    }
+    finish_export(result == COMPRESSED_DONE);
+}
+
 [[noreturn]] void run_batch_export() {
     const char *path = startup.output_path;
+    if (const compressed_format *format = compressed_format_of_kind(startup.export_kind))
+        finish_compressed_export(export_compressed(path, *format));
     switch (startup.export_kind) {
     case EXPORT_WAV:
         finish_export(export_wav(path) != 0);

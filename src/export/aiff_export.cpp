@@ -9,6 +9,8 @@
 #include "console/program_exit.h"
 #include "console/text.h"
 #include "export/aiff_writer.h"
+#include "export/fade_out.h"
+#include "export/loop_guard.h"
 #include "export/output_guard.h"
 #include "playback/audio_output.h"
 #include "playback/decoder_settings.h"
@@ -66,9 +68,14 @@ int write_header(aiff_file *file, int bits) {
     return 1;
 }
 
+int write_to_file(void *file, unsigned char *bytes, size_t size) {
+    return aiff_write_samples32(static_cast<aiff_file *>(file),
+                                reinterpret_cast<const int32_t *>(bytes), size / BYTES_PER_SAMPLE);
+}
+
 // A chunk of a size that is no whole number of samples ends the export, which still
 // counts as done: what was written before it is a complete file.
-int write_samples(aiff_file *file) {
+int render_chunks(aiff_file *file, fade_line &fade) {
     for (;;) {
         exit_if_signalled(); // a SIGINT or SIGTERM ends a long export between two chunks
         int got = ModPlug_Read(loaded_module, aiff_buffer, AIFF_CHUNK_BYTES);
@@ -78,11 +85,19 @@ int write_samples(aiff_file *file) {
             log_error("read error!\n");
             return 1;
         }
-        if (!aiff_write_samples32(file, aiff_buffer, static_cast<size_t>(got / BYTES_PER_SAMPLE)))
+        auto *bytes = reinterpret_cast<unsigned char *>(aiff_buffer);
+        if (!fade_push(fade, bytes, static_cast<size_t>(got), write_to_file, file))
             return 0;
         if (stop_order > 0 && ModPlug_GetCurrentOrder(loaded_module) >= stop_order)
             return 1;
     }
+}
+
+// Every chunk goes through the fade, which lets the song's last seconds go at the end.
+int write_samples(aiff_file *file) {
+    fade_line fade;
+    fade_open(fade, fade_frames_at(loaded_format.rate), loaded_format.channels, BYTES_PER_SAMPLE);
+    return render_chunks(file, fade) && fade_finish(fade, write_to_file, file);
 }
 
 } // namespace
@@ -91,7 +106,7 @@ int export_aiff(const char *path, int bits) {
     if (module_path == nullptr || path == nullptr)
         return 0;
     // Checked before anything is reloaded or opened, so the module's file stays intact.
-    if (output_is_module_file(path) == 1)
+    if (export_loop_is_endless() || output_is_module_file(path) == 1)
         return 0;
     sample_bits = 32;
     reload_at_32_bits();

@@ -186,7 +186,7 @@ TEST_F(AiffExportTest, WritesWhatTheDecoderRendersInEveryDepth) {
         EXPECT_NE(module_path, borrowed);
         EXPECT_STREQ(module_path, song.c_str());
         EXPECT_EQ(module_path_owned, 1);
-        EXPECT_EQ(loaded_format, (decoder_format{c.rate, c.channels, 32}));
+        EXPECT_EQ(loaded_format, (decoder_format{c.rate, c.channels, 32, 0}));
 
         read_back got = read_aiff(out);
         EXPECT_EQ(got.info.format, SF_FORMAT_AIFF | c.subtype);

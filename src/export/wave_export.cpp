@@ -10,6 +10,8 @@
 #include "console/fd_write.h"
 #include "console/log.h"
 #include "console/program_exit.h"
+#include "export/fade_out.h"
+#include "export/loop_guard.h"
 #include "export/output_guard.h"
 #include "library/byte_order.h"
 #include "playback/audio_output.h"
@@ -37,9 +39,9 @@ constexpr unsigned char DATA_HEAD[8] = {'d', 'a', 't', 'a', 0, 0, 0, 0};
 unsigned char export_buffer[WAV_CHUNK_BYTES];
 static_assert(RAW_CHUNK_BYTES <= WAV_CHUNK_BYTES);
 
-// The guard comes first, so the module's own file is never truncated.
+// The guards come first, so the module's own file is never truncated.
 int open_output(const char *path) {
-    if (output_is_module_file(path) == 1)
+    if (export_loop_is_endless() || output_is_module_file(path) == 1)
         return -1;
     return open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
 }
@@ -84,6 +86,26 @@ void build_format_body(unsigned char (&body)[16]) {
     put_u16(body + 14, host_u16(16));
 }
 
+// Where the samples go once they leave the fade: swapped when asked, then written.
+struct sample_file {
+    int fd;
+    bool swap;
+    uint64_t written = 0;
+};
+
+int write_samples(void *context, unsigned char *bytes, size_t size) {
+    auto *file = static_cast<sample_file *>(context);
+    if (file->swap && size >= 2)
+        swap_sample_bytes(bytes, size);
+    file->written += size;
+    return write_all(file->fd, bytes, size);
+}
+
+// The samples keep the machine's order inside the fade, which works on their values.
+void open_fade(fade_line &fade) {
+    fade_open(fade, fade_frames_at(loaded_format.rate), loaded_format.channels, 2);
+}
+
 int write_u32(int fd, uint32_t value) {
     uint32_t stored = host_u32(value);
     return write_all(fd, &stored, sizeof stored);
@@ -104,21 +126,24 @@ uint32_t export_wav(const char *path) {
         !write_all(fd, DATA_HEAD, sizeof DATA_HEAD))
         return 0;
 
-    uint32_t total = WAV_HEADER_BYTES;
+    fade_line fade;
+    open_fade(fade);
+    sample_file samples{fd, settings.little_endian == 0};
     int got = read_chunk(WAV_CHUNK_BYTES);
     while (got > 0) {
-        if (settings.little_endian == 0 && got >= 2)
-            swap_sample_bytes(export_buffer, static_cast<size_t>(got));
-        if (!write_all(fd, export_buffer, static_cast<size_t>(got)))
+        if (!fade_push(fade, export_buffer, static_cast<size_t>(got), write_samples, &samples))
             return 0;
-        total += static_cast<uint32_t>(got);
         // The line ends in '\r', not '\n': line-buffered standard output would hold it.
-        log_info("%lu bytes written  \r", static_cast<unsigned long>(total));
+        log_info("%lu bytes written  \r",
+                 static_cast<unsigned long>(WAV_HEADER_BYTES + samples.written));
         std::fflush(stdout);
         if (reached_stop_order())
             break;
         got = read_chunk(WAV_CHUNK_BYTES);
     }
+    if (!fade_finish(fade, write_samples, &samples))
+        return 0;
+    auto total = static_cast<uint32_t>(WAV_HEADER_BYTES + samples.written);
 
     if (lseek(fd, RIFF_SIZE_OFFSET, SEEK_SET) != RIFF_SIZE_OFFSET || !write_u32(fd, total - 8))
         return 0;
@@ -150,18 +175,19 @@ uint64_t export_raw_pcm(const char *path, int raw_flags) {
     bool swap = ((raw_flags & RAW_BIG_ENDIAN) != 0 && settings.little_endian == 1) ||
                 ((raw_flags & RAW_LITTLE_ENDIAN) != 0 && settings.little_endian == 0);
 
-    uint64_t count = 0;
+    fade_line fade;
+    open_fade(fade);
+    sample_file samples{fd, swap};
     int got = read_chunk(RAW_CHUNK_BYTES);
     while (got > 0) {
-        if (swap && got >= 2)
-            swap_sample_bytes(export_buffer, static_cast<size_t>(got));
-        if (!write_all(fd, export_buffer, static_cast<size_t>(got)))
+        if (!fade_push(fade, export_buffer, static_cast<size_t>(got), write_samples, &samples))
             return 0;
-        count += static_cast<uint64_t>(got);
         if (reached_stop_order())
             break;
         got = read_chunk(RAW_CHUNK_BYTES);
     }
+    if (!fade_finish(fade, write_samples, &samples))
+        return 0;
     log_info("done!\n");
-    return count;
+    return samples.written;
 }

@@ -1,0 +1,95 @@
+#include "export/compressed_formats.h"
+
+#include <cstring>
+#include <strings.h>
+
+#include <sndfile.h>
+
+#include "export/export_kind.h"
+
+namespace {
+
+constexpr compressed_format FORMATS[] = {
+    {EXPORT_FLAC,
+     "flac",
+     {".flac", nullptr},
+     'i',
+     "FLAC, 16-bit",
+     "",
+     SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
+     16,
+     0},
+    {EXPORT_FLAC24,
+     "flac24",
+     {nullptr, nullptr},
+     'j',
+     "FLAC, 24-bit",
+     "",
+     SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
+     32,
+     0},
+    {EXPORT_VORBIS,
+     "vorbis",
+     {".ogg", ".oga"},
+     'k',
+     "Ogg Vorbis",
+     "",
+     SF_FORMAT_OGG | SF_FORMAT_VORBIS,
+     16,
+     0},
+    // Opus knows no 44.1 kHz; the decoder renders at any rate.
+    {EXPORT_OPUS,
+     "opus",
+     {".opus", nullptr},
+     'l',
+     "Ogg Opus",
+     ", rendered at 48 kHz",
+     SF_FORMAT_OGG | SF_FORMAT_OPUS,
+     16,
+     48000},
+    {EXPORT_MP3,
+     "mp3",
+     {".mp3", nullptr},
+     'm',
+     "MP3",
+     "",
+     SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III,
+     16,
+     0},
+    {0, nullptr, {nullptr, nullptr}, '\0', nullptr, nullptr, 0, 0, 0},
+};
+
+} // namespace
+
+const compressed_format *compressed_formats() {
+    return FORMATS;
+}
+
+const compressed_format *compressed_format_of_kind(int kind) {
+    for (const compressed_format *row = FORMATS; row->name != nullptr; ++row)
+        if (row->kind == kind)
+            return row;
+    return nullptr;
+}
+
+const compressed_format *compressed_format_named(const char *name) {
+    for (const compressed_format *row = FORMATS; row->name != nullptr; ++row)
+        if (std::strcmp(row->name, name) == 0)
+            return row;
+    return nullptr;
+}
+
+const compressed_format *compressed_format_of_extension(const char *extension) {
+    for (const compressed_format *row = FORMATS; row->name != nullptr; ++row)
+        for (const char *known : row->extensions)
+            if (known != nullptr && strcasecmp(known, extension) == 0)
+                return row;
+    return nullptr;
+}
+
+const compressed_format *compressed_format_of_letter(char letter) {
+    for (const compressed_format *row = FORMATS; row->name != nullptr; ++row)
+        if (row->letter == letter)
+            return row;
+    return nullptr;
+}
