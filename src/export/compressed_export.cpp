@@ -10,6 +10,7 @@
 #include "console/program_exit.h"
 #include "console/text.h"
 #include "export/compressed_formats.h"
+#include "export/encode_queue.h"
 #include "export/fade_out.h"
 #include "export/loop_guard.h"
 #include "export/output_guard.h"
@@ -33,6 +34,11 @@ struct writer_finisher {
     void operator()(sound_writer *writer) const { sound_writer_finish(writer); }
 };
 using open_writer = std::unique_ptr<sound_writer, writer_finisher>;
+
+struct queue_finisher {
+    void operator()(encode_queue *queue) const { encode_queue_finish(queue); }
+};
+using running_queue = std::unique_ptr<encode_queue, queue_finisher>;
 
 // The decoder in the row's format from the start order on. The 32-bit rows load the
 // module afresh, as the AIFF export does; the 16-bit ones only apply the settings, as
@@ -68,17 +74,15 @@ owned_text message_with_line_feeds() {
 
 struct sink_state {
     sound_writer *writer;
-    int bits;
-    uint64_t samples = 0;
+    encode_queue *queue;
+    uint64_t bytes = 0;
 };
 
+// The samples leaving the fade go to the encoding thread.
 int write_to_file(void *context, unsigned char *bytes, size_t size) {
     auto *state = static_cast<sink_state *>(context);
-    size_t count = size / static_cast<size_t>(state->bits / 8);
-    state->samples += count;
-    if (state->bits == 32)
-        return sound_writer_write32(state->writer, reinterpret_cast<const int32_t *>(bytes), count);
-    return sound_writer_write16(state->writer, reinterpret_cast<const int16_t *>(bytes), count);
+    state->bytes += size;
+    return encode_queue_push(state->queue, bytes, size);
 }
 
 bool reached_stop_order() {
@@ -88,8 +92,8 @@ bool reached_stop_order() {
 // The render loop: chunk after chunk through the fade into the file, until the song
 // ends, the stop order is reached or a signal is recorded (then *interrupted is set).
 // Returns 1 when every write succeeded.
-int render(sink_state &state, fade_line &fade, bool &interrupted) {
-    int chunk_bytes = state.bits == 32 ? CHUNK_BYTES_32 : CHUNK_BYTES_16;
+int render(sink_state &state, int bits, fade_line &fade, bool &interrupted) {
+    int chunk_bytes = bits == 32 ? CHUNK_BYTES_32 : CHUNK_BYTES_16;
     auto *bytes = reinterpret_cast<unsigned char *>(chunk_buffer);
     for (;;) {
         if (exit_signal_number != 0) {
@@ -132,17 +136,20 @@ int export_compressed(const char *path, const compressed_format &format) {
     fade_line fade;
     fade_open(fade, fade_frames_at(loaded_format.rate), loaded_format.channels,
               format.decoder_bits / 8);
-    sink_state state{writer.get(), format.decoder_bits};
+    // Declared after the writer, so that on every way out the queue ends first.
+    running_queue queue{encode_queue_start(writer.get(), format.decoder_bits)};
+    sink_state state{writer.get(), queue.get()};
     bool interrupted = false;
-    if (!render(state, fade, interrupted) || !fade_finish(fade, write_to_file, &state))
+    if (!render(state, format.decoder_bits, fade, interrupted) ||
+        !fade_finish(fade, write_to_file, &state))
         return COMPRESSED_FAILED;
     // The one way out for a finished file, whether the song ended or a signal came.
-    if (!sound_writer_finish(writer.release()))
+    if (!encode_queue_finish(queue.release()) || !sound_writer_finish(writer.release()))
         return COMPRESSED_FAILED;
     if (interrupted)
         return COMPRESSED_INTERRUPTED;
     // Without audio the file is still a valid, empty one, but the export counts as failed.
-    if (state.samples == 0)
+    if (state.bytes == 0)
         return COMPRESSED_FAILED;
     log_info("\ndone!\n");
     return COMPRESSED_DONE;
