@@ -128,7 +128,8 @@ int export_compressed(const char *path, const compressed_format &format) {
 
     const char *name = ModPlug_GetName(loaded_module);
     owned_text message = message_with_line_feeds();
-    sound_file_format file_format{format.sf_format, loaded_format.channels, loaded_format.rate};
+    sound_file_format file_format{format.sf_format, loaded_format.channels, loaded_format.rate,
+                                  format.compression};
     open_writer writer{sound_writer_open(path, file_format, name, message.get())};
     if (writer == nullptr)
         return COMPRESSED_FAILED;

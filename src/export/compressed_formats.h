@@ -16,7 +16,8 @@ struct compressed_format {
     /// Bits the decoder renders at, and so how it is read: 16 as the WAVE export reads,
     /// 32 as the AIFF export does (the module loaded afresh), for the 24-bit file.
     int decoder_bits;
-    int32_t rate; ///< the rate the format is rendered at; 0: the settings' rate
+    int32_t rate;       ///< the rate the format is rendered at; 0: the settings' rate
+    double compression; ///< libsndfile's compression level, 0..1; negative: its default
 };
 
 /// The rows, in menu order, ending with a row whose name is null.

@@ -67,8 +67,13 @@ sound_writer *sound_writer_open(const char *path, const sound_file_format &forma
         close_writer(writer);
         return nullptr;
     }
-    // The encoders put their tags in the stream's first pages: set before any sample.
-    if (!set_tag(writer, SF_STR_TITLE, title) || !set_tag(writer, SF_STR_COMMENT, comment)) {
+    // The encoders take their level and put their tags in the stream's first pages: both
+    // are set before any sample.
+    double level = format.compression;
+    bool level_taken = level < 0 || sf_command(writer->sound, SFC_SET_COMPRESSION_LEVEL, &level,
+                                               sizeof level) == SF_TRUE;
+    if (!level_taken || !set_tag(writer, SF_STR_TITLE, title) ||
+        !set_tag(writer, SF_STR_COMMENT, comment)) {
         log_error("CAN'T write \"%s\": %s\n", path, sf_strerror(writer->sound));
         close_writer(writer);
         return nullptr;

@@ -14,7 +14,8 @@ struct sound_writer;
 struct sound_file_format {
     int sf_format; ///< libsndfile's major format and subtype, as SF_FORMAT_FLAC | SF_FORMAT_PCM_16
     int channels;
-    int rate; ///< Hz
+    int rate;           ///< Hz
+    double compression; ///< libsndfile's compression level, 0..1; negative: its default
 };
 
 /// Creates (or truncates, mode 0644 before the umask) the file at path and opens it for

@@ -32,12 +32,13 @@ TEST(SndfileWriterTest, FlacKeepsEverySampleAndTheTags) {
         int bits; // of the samples handed over
         int channels;
         int rate;
+        double compression;
         const char *title;
         const char *comment;
     } cases[] = {
-        {SF_FORMAT_PCM_16, 16, 2, 44100, "Song Title", "line one\nline two"},
-        {SF_FORMAT_PCM_24, 32, 1, 22050, "", nullptr},
-        {SF_FORMAT_PCM_16, 16, 1, 11025, nullptr, ""},
+        {SF_FORMAT_PCM_16, 16, 2, 44100, 0.5, "Song Title", "line one\nline two"},
+        {SF_FORMAT_PCM_24, 32, 1, 22050, -1, "", nullptr},
+        {SF_FORMAT_PCM_16, 16, 1, 11025, 1.0, nullptr, ""},
     };
     for (const flac_case &c : cases) {
         SCOPED_TRACE(c.bits);
@@ -49,7 +50,8 @@ TEST(SndfileWriterTest, FlacKeepsEverySampleAndTheTags) {
             narrow.push_back(static_cast<int16_t>(value >> 16));
         captured_output printed = capture_output([&] {
             sound_writer *writer = sound_writer_open(
-                path.c_str(), {SF_FORMAT_FLAC | c.subtype, c.channels, c.rate}, c.title, c.comment);
+                path.c_str(), {SF_FORMAT_FLAC | c.subtype, c.channels, c.rate, c.compression},
+                c.title, c.comment);
             ASSERT_NE(writer, nullptr);
             // Two writes, so that the file is more than one chunk.
             size_t half = wide.size() / 2;
@@ -103,7 +105,7 @@ TEST(SndfileWriterTest, LossyFormatsHoldTheirFormatAndLength) {
         for (size_t i = 0; i < samples.size(); ++i)
             samples[i] = static_cast<int16_t>((i * 37) % 8000 - 4000);
         sound_writer *writer =
-            sound_writer_open(path.c_str(), {c.format, c.channels, c.rate}, "Title", "Comment");
+            sound_writer_open(path.c_str(), {c.format, c.channels, c.rate, -1}, "Title", "Comment");
         ASSERT_NE(writer, nullptr);
         EXPECT_EQ(sound_writer_write16(writer, samples.data(), samples.size()), 1);
         EXPECT_GT(sound_writer_bytes(writer), 0u);
@@ -124,8 +126,8 @@ TEST(SndfileWriterTest, FailuresSayWhy) {
     temp_dir dir;
     std::string missing = dir.file("no/such/dir.flac");
     captured_output printed = capture_output([&] {
-        EXPECT_EQ(sound_writer_open(missing.c_str(), {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100},
-                                    "t", "c"),
+        EXPECT_EQ(sound_writer_open(missing.c_str(),
+                                    {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100, -1}, "t", "c"),
                   nullptr);
     });
     EXPECT_EQ(printed.err,
@@ -134,9 +136,9 @@ TEST(SndfileWriterTest, FailuresSayWhy) {
     // Opus has no 44.1 kHz: libsndfile refuses the format, and the file stays, empty.
     std::string opus = dir.file("out.opus");
     printed = capture_output([&] {
-        EXPECT_EQ(
-            sound_writer_open(opus.c_str(), {SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 44100}, "t", "c"),
-            nullptr);
+        EXPECT_EQ(sound_writer_open(opus.c_str(), {SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 44100, -1},
+                                    "t", "c"),
+                  nullptr);
     });
     EXPECT_EQ(printed.err.rfind(">>> ERROR: CAN'T write \"" + opus + "\": ", 0), 0u) << printed.err;
     EXPECT_EQ(read_file(opus), "");
@@ -149,8 +151,8 @@ TEST(EncodeQueueTest, EveryPieceArrivesInOrder) {
         temp_dir dir;
         std::string path = dir.file("queued.flac");
         int subtype = bits == 16 ? SF_FORMAT_PCM_16 : SF_FORMAT_PCM_24;
-        sound_writer *writer =
-            sound_writer_open(path.c_str(), {SF_FORMAT_FLAC | subtype, 2, 44100}, "q", nullptr);
+        sound_writer *writer = sound_writer_open(
+            path.c_str(), {SF_FORMAT_FLAC | subtype, 2, 44100, 0.5}, "q", nullptr);
         ASSERT_NE(writer, nullptr);
         encode_queue *queue = encode_queue_start(writer, bits);
         std::vector<int32_t> sent;
@@ -192,7 +194,7 @@ TEST(EncodeQueueTest, AFailedWriteIsReported) {
     temp_dir dir;
     std::string path = dir.file("failed.flac");
     sound_writer *writer =
-        sound_writer_open(path.c_str(), {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100}, "", "");
+        sound_writer_open(path.c_str(), {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100, -1}, "", "");
     ASSERT_NE(writer, nullptr);
     std::vector<int16_t> samples(3000, 100);
     auto *bytes = reinterpret_cast<const unsigned char *>(samples.data());
