@@ -90,43 +90,23 @@ void bare_loop(int bits, int chunk) {
     close(fd);
 }
 
-void run_wav() {
-    export_wav(output_file.c_str());
-}
-void run_aiff24() {
-    export_aiff(output_file.c_str(), 24);
-}
-void run_raw() {
-    export_raw_pcm(output_file.c_str(), 0);
-}
+void run_wav() { export_wav(output_file.c_str()); }
+void run_aiff24() { export_aiff(output_file.c_str(), 24); }
+void run_raw() { export_raw_pcm(output_file.c_str(), 0); }
 void run_compressed(int kind) {
     export_compressed(output_file.c_str(), *compressed_format_of_kind(kind));
 }
-void run_flac() {
-    run_compressed(EXPORT_FLAC);
-}
-void run_flac24() {
-    run_compressed(EXPORT_FLAC24);
-}
-void run_vorbis() {
-    run_compressed(EXPORT_VORBIS);
-}
-void run_opus() {
-    run_compressed(EXPORT_OPUS);
-}
-void run_mp3() {
-    run_compressed(EXPORT_MP3);
-}
+void run_flac() { run_compressed(EXPORT_FLAC); }
+void run_flac24() { run_compressed(EXPORT_FLAC24); }
+void run_vorbis() { run_compressed(EXPORT_VORBIS); }
+void run_opus() { run_compressed(EXPORT_OPUS); }
+void run_mp3() { run_compressed(EXPORT_MP3); }
 void run_wav_fade() {
     set_fade_seconds(10);
     export_wav(output_file.c_str());
 }
-void run_bound16() {
-    bare_loop(16, 20000);
-}
-void run_bound32() {
-    bare_loop(32, 65536);
-}
+void run_bound16() { bare_loop(16, 20000); }
+void run_bound32() { bare_loop(32, 65536); }
 
 struct measurement {
     double seconds;

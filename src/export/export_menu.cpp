@@ -45,9 +45,7 @@ void print_compressed_entries() {
 
 // Each entry reports its own failure: the AIFF entries on standard output, the others
 // through log_error.
-void report_failure() {
-    log_error("%s\n", EXPORT_FAILED);
-}
+void report_failure() { log_error("%s\n", EXPORT_FAILED); }
 
 void export_as_wav(const char *path) {
     if (export_wav(path) == 0)
@@ -64,27 +62,13 @@ void export_as_raw(const char *path, int raw_flags) {
         report_failure();
 }
 
-void entry_wav(const char *path) {
-    export_as_wav(path);
-}
-void entry_aiff16(const char *path) {
-    export_as_aiff(path, 16);
-}
-void entry_aiff24(const char *path) {
-    export_as_aiff(path, 24);
-}
-void entry_aiff32(const char *path) {
-    export_as_aiff(path, 32);
-}
-void entry_raw_host(const char *path) {
-    export_as_raw(path, 0);
-}
-void entry_raw_little(const char *path) {
-    export_as_raw(path, 8);
-}
-void entry_raw_big(const char *path) {
-    export_as_raw(path, 2);
-}
+void entry_wav(const char *path) { export_as_wav(path); }
+void entry_aiff16(const char *path) { export_as_aiff(path, 16); }
+void entry_aiff24(const char *path) { export_as_aiff(path, 24); }
+void entry_aiff32(const char *path) { export_as_aiff(path, 32); }
+void entry_raw_host(const char *path) { export_as_raw(path, 0); }
+void entry_raw_little(const char *path) { export_as_raw(path, 8); }
+void entry_raw_big(const char *path) { export_as_raw(path, 2); }
 
 // A signal ends the export with its file finished; the program then ends as on any signal.
 void export_as_compressed(const char *path, const compressed_format &format) {
@@ -106,9 +90,9 @@ struct menu_entry {
 };
 
 constexpr menu_entry MENU_ENTRIES[] = {
-    {'a', entry_wav},     {'b', entry_aiff16},   {'c', entry_aiff24},
-    {'d', entry_aiff32},  {'e', entry_raw_host}, {'f', entry_raw_little},
-    {'g', entry_raw_big}, {'h', entry_it},       {'\0', nullptr},
+    {'a', entry_wav},      {'b', entry_aiff16},     {'c', entry_aiff24}, {'d', entry_aiff32},
+    {'e', entry_raw_host}, {'f', entry_raw_little}, {'g', entry_raw_big}, {'h', entry_it},
+    {'\0', nullptr},
 };
 
 // A line from standard input; without memory for it the program ends.
