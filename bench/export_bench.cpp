@@ -1,7 +1,8 @@
 // Export benchmark: renders a long, busy fixture to WAVE, AIFF 24-bit and raw PCM and
 // compares each with the bound, a bare loop that decodes with the same settings and
-// writes the decoded bytes to a file on the same file system. Each measurement runs in a
-// child process of its own, so that its peak memory is its own.
+// writes the decoded bytes to a file on the same file system; then the compressed formats
+// and the WAVE export with a ten-second fade against the WAVE export. Each measurement
+// runs in a child process of its own, so that its peak memory is its own.
 
 #include <chrono>
 #include <cstdio>
@@ -16,11 +17,15 @@
 
 #include "console/fd_write.h"
 #include "export/aiff_export.h"
+#include "export/compressed_export.h"
+#include "export/compressed_formats.h"
+#include "export/export_kind.h"
 #include "export/wave_export.h"
 #include "module_writer.h"
 #include "playback/audio_output.h"
 #include "playback/module_loader.h"
 #include "playback/module_state.h"
+#include "settings/render_options.h"
 #include "settings/settings.h"
 
 namespace {
@@ -88,6 +93,18 @@ void bare_loop(int bits, int chunk) {
 void run_wav() { export_wav(output_file.c_str()); }
 void run_aiff24() { export_aiff(output_file.c_str(), 24); }
 void run_raw() { export_raw_pcm(output_file.c_str(), 0); }
+void run_compressed(int kind) {
+    export_compressed(output_file.c_str(), *compressed_format_of_kind(kind));
+}
+void run_flac() { run_compressed(EXPORT_FLAC); }
+void run_flac24() { run_compressed(EXPORT_FLAC24); }
+void run_vorbis() { run_compressed(EXPORT_VORBIS); }
+void run_opus() { run_compressed(EXPORT_OPUS); }
+void run_mp3() { run_compressed(EXPORT_MP3); }
+void run_wav_fade() {
+    set_fade_seconds(10);
+    export_wav(output_file.c_str());
+}
 void run_bound16() { bare_loop(16, 20000); }
 void run_bound32() { bare_loop(32, 65536); }
 
@@ -153,15 +170,24 @@ int main(int argc, char **argv) {
                 ModPlug_GetLength(loaded_module) / 1000);
     unload_module();
 
+    constexpr int WAVE_JOB = 2; // the row the compressed formats are measured against
     struct job_row {
         const char *name;
         void (*run)();
         int bound; ///< index of the job's bound in the table
         measurement best;
     } jobs[] = {
-        {"bound 16-bit", run_bound16, 0, {}}, {"bound 32-bit", run_bound32, 1, {}},
-        {"WAVE 16-bit", run_wav, 0, {}},      {"raw 16-bit", run_raw, 0, {}},
+        {"bound 16-bit", run_bound16, 0, {}},
+        {"bound 32-bit", run_bound32, 1, {}},
+        {"WAVE 16-bit", run_wav, 0, {}},
+        {"raw 16-bit", run_raw, 0, {}},
         {"AIFF 24-bit", run_aiff24, 1, {}},
+        {"FLAC 16-bit", run_flac, WAVE_JOB, {}},
+        {"FLAC 24-bit", run_flac24, WAVE_JOB, {}},
+        {"Ogg Vorbis", run_vorbis, WAVE_JOB, {}},
+        {"Ogg Opus", run_opus, WAVE_JOB, {}},
+        {"MP3", run_mp3, WAVE_JOB, {}},
+        {"WAVE -F 10", run_wav_fade, WAVE_JOB, {}},
     };
     // Rounds run every job once, so that a slow spell of the machine touches all alike.
     const int rounds = 7;
@@ -169,13 +195,19 @@ int main(int argc, char **argv) {
         for (job_row &job : jobs)
             keep_best(job.best, measure(job.run));
 
-    std::printf("%-12s %9s %9s %7s %10s %11s\n", "export", "seconds", "bound", "ratio",
-                "peak KiB", "over bound");
-    for (const job_row &job : jobs) {
-        const measurement &bound = jobs[job.bound].best;
-        std::printf("%-12s %9.3f %9.3f %7.3f %10ld %+11ld\n", job.name, job.best.seconds,
-                    bound.seconds, job.best.seconds / bound.seconds, job.best.peak_kib,
-                    job.best.peak_kib - bound.peak_kib);
+    // First every export against its bound, then the later formats against WAVE.
+    for (bool against_wave : {false, true}) {
+        const char *base = against_wave ? "WAVE" : "bound";
+        std::printf("%s%-12s %9s %9s %7s %10s %6s %s\n", against_wave ? "\n" : "", "export",
+                    "seconds", base, "ratio", "peak KiB", "over", base);
+        for (const job_row &job : jobs) {
+            if ((job.bound == WAVE_JOB) != against_wave)
+                continue;
+            const measurement &bound = jobs[job.bound].best;
+            std::printf("%-12s %9.3f %9.3f %7.3f %10ld %+11ld\n", job.name, job.best.seconds,
+                        bound.seconds, job.best.seconds / bound.seconds, job.best.peak_kib,
+                        job.best.peak_kib - bound.peak_kib);
+        }
     }
     unlink(output_file.c_str());
     unlink(module_file.c_str());

@@ -9,6 +9,8 @@
 #include "console/log.h"
 #include "console/program_exit.h"
 #include "export/aiff_export.h"
+#include "export/compressed_export.h"
+#include "export/compressed_formats.h"
 #include "export/output_guard.h"
 #include "export/song_text.h"
 #include "export/wave_export.h"
@@ -36,6 +38,8 @@ namespace {
     // reports the interruption itself.
     install_exit_signal_handler();
     const char *path = startup.output_path;
+    if (const compressed_format *format = compressed_format_of_kind(startup.export_kind))
+        finish_export(export_compressed(path, *format) == COMPRESSED_DONE);
     switch (startup.export_kind) {
     case EXPORT_WAV:
         finish_export(export_wav(path) != 0);

@@ -6,8 +6,10 @@
 #include <strings.h>
 
 #include "console/text.h"
+#include "export/compressed_formats.h"
 #include "playback/audio_output.h"
 #include "playback/module_state.h"
+#include "settings/render_options.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 
@@ -89,7 +91,8 @@ void kind_from_output_path(const char *path) {
             return;
         }
     }
-    startup.export_kind = EXPORT_UNKNOWN;
+    const compressed_format *compressed = compressed_format_of_extension(dot);
+    startup.export_kind = compressed != nullptr ? compressed->kind : EXPORT_UNKNOWN;
 }
 
 void kind_from_format_name(const char *name) {
@@ -98,6 +101,10 @@ void kind_from_format_name(const char *name) {
             choose_format(*row);
             return;
         }
+    }
+    if (const compressed_format *compressed = compressed_format_named(name)) {
+        startup.export_kind = compressed->kind;
+        return;
     }
     std::fprintf(stderr, "Invalid format -- %s\n", name);
 }
@@ -160,6 +167,14 @@ void option_instruments(char, const char *argument) {
 }
 void option_describe(char, const char *) {
     startup.describe_module = 1;
+}
+
+void option_loops(char, const char *argument) {
+    loop_count = text_to_int(argument);
+}
+
+void option_fade(char, const char *argument) {
+    set_fade_seconds(std::strtod(argument, nullptr));
 }
 
 void option_volume(char, const char *argument) {
@@ -227,7 +242,8 @@ constexpr option_entry OPTION_TABLE[] = {
     {'v', 0, 1, option_volume},   {'c', 0, 1, option_channels},   {'O', 0, 1, option_driver},
     {'r', 0, 1, option_rate},     {'M', 0, 1, option_resampling}, {'N', 1, 0, option_noise},
     {'R', 1, 0, option_reverb},   {'B', 1, 0, option_megabass},   {'S', 1, 0, option_surround},
-    {'j', 0, 0, option_describe}, {'\0', 0, 0, nullptr},
+    {'j', 0, 0, option_describe}, {'l', 0, 1, option_loops},      {'F', 0, 1, option_fade},
+    {'\0', 0, 0, nullptr},
 };
 
 const option_entry *find_option(const char *word) {

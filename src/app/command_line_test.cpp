@@ -9,6 +9,7 @@
 
 #include "playback/audio_output.h"
 #include "playback/module_state.h"
+#include "settings/render_options.h"
 #include "settings/settings.h"
 #include "test_support.h"
 
@@ -28,6 +29,8 @@ parsed parse(std::vector<std::string> words) {
     start_order = 0;
     stop_order = -1;
     driver_name = nullptr;
+    loop_count = 0;
+    fade_seconds = 0;
     words.insert(words.begin(), "marrowtide");
     static std::vector<std::string> storage; // the words outlive the parse, as argv does
     storage = words;
@@ -122,6 +125,24 @@ TEST(CommandLineTest, OptionTable) {
         {{"-v", "300", "-d"}, [] { EXPECT_EQ(settings.master_volume, 128); }},
         {{"-d", "-v", "300"}, [] { EXPECT_EQ(settings.master_volume, 300); }},
         {{"-O", "null"}, [] { EXPECT_STREQ(driver_name, "null"); }},
+        {{"-l", "1"}, [] { EXPECT_EQ(loop_count, 1); }},
+        {{"-l", "-1"}, [] { EXPECT_EQ(loop_count, -1); }},
+        {{"-l", "twice"}, [] { EXPECT_EQ(loop_count, 0); }},
+        // Neither is part of the settings record, so -d leaves them.
+        {{"-l", "2", "-F", "4", "-d"},
+         [] {
+             EXPECT_EQ(loop_count, 2);
+             EXPECT_EQ(fade_seconds, 4.0);
+         }},
+        {{"-F", "2.5"}, [] { EXPECT_EQ(fade_seconds, 2.5); }},
+        {{"-F", "-3"}, [] { EXPECT_EQ(fade_seconds, 0.0); }},
+        {{"-F", "nan"}, [] { EXPECT_EQ(fade_seconds, 0.0); }},
+        {{"-F", "1000"}, [] { EXPECT_EQ(fade_seconds, MAX_FADE_SECONDS); }},
+        {{"+F", "5", "+l"},
+         [] {
+             EXPECT_EQ(fade_seconds, 0.0);
+             EXPECT_EQ(loop_count, 0);
+         }},
         {{"-m", "msg.txt", "-s", "s.txt", "-I", "i.txt"},
          [] {
              EXPECT_STREQ(startup.message_file, "msg.txt");
@@ -174,9 +195,22 @@ TEST(CommandLineTest, ExportKindRules) {
         {{"-o", "out.aif"}, EXPORT_AIFF, 16},
         {{"-o", "out.pcm"}, EXPORT_RAW, 16},
         {{"-o", "out.raw"}, EXPORT_RAW_LE, 16},
-        {{"-o", "out.mp3"}, EXPORT_UNKNOWN, 16},
-        {{"-f", "wav", "-o", "out.mp3"}, EXPORT_UNKNOWN, 16},
+        {{"-o", "out.mp2"}, EXPORT_UNKNOWN, 16},
+        {{"-f", "wav", "-o", "out.mp2"}, EXPORT_UNKNOWN, 16},
+        {{"-o", "out.mp2", "-f", "wav"}, EXPORT_WAV, 16},
+        {{"-o", "out.flac"}, EXPORT_FLAC, 16},
+        {{"-o", "out.Ogg"}, EXPORT_VORBIS, 16},
+        {{"-o", "out.OGA"}, EXPORT_VORBIS, 16},
+        {{"-o", "out.opus"}, EXPORT_OPUS, 16},
+        {{"-f", "wav", "-o", "out.mp3"}, EXPORT_MP3, 16},
         {{"-o", "out.mp3", "-f", "wav"}, EXPORT_WAV, 16},
+        {{"-f", "flac24", "-o", "out.FLAC"}, EXPORT_FLAC, 16},
+        {{"-o", "out.flac", "-f", "flac24"}, EXPORT_FLAC24, 16},
+        {{"-o", "out.wav", "-f", "flac"}, EXPORT_FLAC, 16},
+        {{"-f", "vorbis"}, EXPORT_VORBIS, 16},
+        {{"-f", "opus"}, EXPORT_OPUS, 16},
+        {{"-f", "mp3"}, EXPORT_MP3, 16},
+        {{"-f", "mp3", "-f", "Opus"}, EXPORT_MP3, 16},
         {{"-f", "wav", "-o", "../out"}, EXPORT_UNKNOWN, 16},
         {{"-f", "wav", "-o", "noextension"}, EXPORT_WAV, 16},
         {{"-f", "aiff24", "-o", "song.AIFF"}, EXPORT_AIFF, 16},

@@ -8,6 +8,8 @@
 #include "console/log.h"
 #include "console/program_exit.h"
 #include "export/aiff_writer.h"
+#include "export/fade_out.h"
+#include "export/loop_guard.h"
 #include "export/output_guard.h"
 #include "playback/audio_output.h"
 #include "playback/decoder_settings.h"
@@ -57,10 +59,15 @@ int write_header(aiff_file *file, int bits) {
     return 1;
 }
 
+int write_to_file(void *file, unsigned char *bytes, size_t size) {
+    return aiff_write_samples32(static_cast<aiff_file *>(file),
+                                reinterpret_cast<const int32_t *>(bytes), size / BYTES_PER_SAMPLE);
+}
+
 // A chunk of a size that is no whole number of samples ends the export, which still
 // counts as done: what was written before it is a complete file. A recorded signal ends
 // the samples after the last whole chunk, and the file is finished as at the song's end.
-int write_samples(aiff_file *file) {
+int render_chunks(aiff_file *file, fade_line &fade) {
     for (;;) {
         if (exit_signal_number != 0)
             return 1;
@@ -71,11 +78,19 @@ int write_samples(aiff_file *file) {
             log_error("read error!\n");
             return 1;
         }
-        if (!aiff_write_samples32(file, aiff_buffer, static_cast<size_t>(got / BYTES_PER_SAMPLE)))
+        auto *bytes = reinterpret_cast<unsigned char *>(aiff_buffer);
+        if (!fade_push(fade, bytes, static_cast<size_t>(got), write_to_file, file))
             return 0;
         if (stop_order > 0 && ModPlug_GetCurrentOrder(loaded_module) >= stop_order)
             return 1;
     }
+}
+
+// Every chunk goes through the fade, which lets the song's last seconds go at the end.
+int write_samples(aiff_file *file) {
+    fade_line fade;
+    fade_open(fade, fade_frames_at(loaded_format.rate), loaded_format.channels, BYTES_PER_SAMPLE);
+    return render_chunks(file, fade) && fade_finish(fade, write_to_file, file);
 }
 
 } // namespace
@@ -84,7 +99,7 @@ int export_aiff(const char *path, int bits) {
     if (module_path == nullptr || path == nullptr)
         return 0;
     // Checked before anything is reloaded or opened, so the module's file stays intact.
-    if (output_is_module_file(path) == 1)
+    if (export_loop_is_endless() || output_is_module_file(path) == 1)
         return 0;
     interrupt_recorder interrupts;
     sample_bits = 32;

@@ -184,7 +184,7 @@ TEST_F(AiffExportTest, WritesWhatTheDecoderRendersInEveryDepth) {
         EXPECT_EQ(sample_bits, 32);
         EXPECT_EQ(module_path, borrowed);
         EXPECT_EQ(module_path_owned, 0);
-        EXPECT_EQ(loaded_format, (decoder_format{c.rate, c.channels, 32}));
+        EXPECT_EQ(loaded_format, (decoder_format{c.rate, c.channels, 32, 0}));
 
         read_back got = read_aiff(out);
         EXPECT_EQ(got.info.format, SF_FORMAT_AIFF | c.subtype);

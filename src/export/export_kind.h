@@ -10,4 +10,10 @@ enum export_kind : int {
     EXPORT_IT = 6,
     EXPORT_RAW_BE = 7,
     EXPORT_RAW_LE = 13,
+    // Written through libsndfile; their rows are in the table of compressed formats.
+    EXPORT_FLAC = 16,
+    EXPORT_FLAC24 = 17,
+    EXPORT_VORBIS = 18,
+    EXPORT_OPUS = 19,
+    EXPORT_MP3 = 20,
 };

@@ -8,6 +8,8 @@
 #include "console/program_exit.h"
 #include "console/text.h"
 #include "export/aiff_export.h"
+#include "export/compressed_export.h"
+#include "export/compressed_formats.h"
 #include "export/wave_export.h"
 #include "playback/module_state.h"
 
@@ -28,9 +30,21 @@ constexpr const char *FORMAT_MENU = "\nAvailable formats:\n"
                                     "f) Export audio as raw little-endian 16-bit PCM\n"
                                     "g) Export audio as raw big-endian 16-bit PCM\n\n"
                                     "=============== Module export options =================\n"
-                                    "h) Convert to Impulse Tracker (IT)\n\n"
-                                    "=======================================================\n"
-                                    "(audio will be exported using current sound options)\n";
+                                    "h) Convert to Impulse Tracker (IT)\n\n";
+
+constexpr const char *COMPRESSED_HEADING =
+    "=========== Compressed audio export options ============\n";
+
+constexpr const char *MENU_END = "=======================================================\n"
+                                 "(audio will be exported using current sound options)\n";
+
+// One line per compressed format, the last followed by a blank line like entries g and h.
+void print_compressed_entries() {
+    std::fputs(COMPRESSED_HEADING, stdout);
+    for (const compressed_format *row = compressed_formats(); row->name != nullptr; ++row)
+        std::printf("%c) Export audio as %s\n%s", row->letter, row->label,
+                    row[1].name == nullptr ? "\n" : "");
+}
 
 // Each entry reports its own failure: the AIFF entries on standard output, the others
 // through log_error.
@@ -83,6 +97,15 @@ void entry_raw_big(const char *path) {
     export_as_raw(path, 2);
 }
 
+// A signal ends the export with its file finished; the program then ends as on any signal.
+void export_as_compressed(const char *path, const compressed_format &format) {
+    int result = export_compressed(path, format);
+    if (result == COMPRESSED_INTERRUPTED)
+        exit_if_signalled();
+    if (result != COMPRESSED_DONE)
+        report_failure();
+}
+
 void entry_it(const char *) {
     log_error("ModPlug compiled without 'save' support\n");
     report_failure();
@@ -121,6 +144,8 @@ void export_menu(const char *) {
         start_order = 0;
         stop_order = 0;
         std::fputs(FORMAT_MENU, stdout);
+        print_compressed_entries();
+        std::fputs(MENU_END, stdout);
         owned_text answer = ask(FORMAT_QUESTION);
         char letter = answer.get()[0];
         if (letter == '\0')
@@ -130,6 +155,10 @@ void export_menu(const char *) {
                 entry->run(path.get());
                 return;
             }
+        }
+        if (const compressed_format *format = compressed_format_of_letter(letter)) {
+            export_as_compressed(path.get(), *format);
+            return;
         }
     }
 }

@@ -10,6 +10,8 @@
 #include "console/fd_write.h"
 #include "console/log.h"
 #include "console/program_exit.h"
+#include "export/fade_out.h"
+#include "export/loop_guard.h"
 #include "export/output_guard.h"
 #include "library/byte_order.h"
 #include "playback/audio_output.h"
@@ -37,9 +39,9 @@ constexpr unsigned char DATA_HEAD[8] = {'d', 'a', 't', 'a', 0, 0, 0, 0};
 unsigned char export_buffer[WAV_CHUNK_BYTES];
 static_assert(RAW_CHUNK_BYTES <= WAV_CHUNK_BYTES);
 
-// The guard comes first, so the module's own file is never truncated.
+// The guards come first, so the module's own file is never truncated.
 int open_output(const char *path) {
-    if (output_is_module_file(path) == 1)
+    if (export_loop_is_endless() || output_is_module_file(path) == 1)
         return -1;
     int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0)
@@ -97,6 +99,29 @@ void build_format_body(unsigned char (&body)[16]) {
     put_u16(body + 14, host_u16(16));
 }
 
+// Where the samples go once they leave the fade: swapped when asked, then written.
+struct sample_file {
+    int fd;
+    bool swap;
+    const char *path;
+    uint64_t written = 0;
+};
+
+int write_samples(void *context, unsigned char *bytes, size_t size) {
+    auto *file = static_cast<sample_file *>(context);
+    if (file->swap && size >= 2)
+        swap_sample_bytes(bytes, size);
+    if (!write_whole(file->fd, bytes, size, file->path))
+        return 0;
+    file->written += size;
+    return 1;
+}
+
+// The samples keep the machine's order inside the fade, which works on their values.
+void open_fade(fade_line &fade) {
+    fade_open(fade, fade_frames_at(loaded_format.rate), loaded_format.channels, 2);
+}
+
 // Patches the size field at offset.
 int patch_u32(int fd, off_t offset, uint32_t value, const char *path) {
     if (lseek(fd, offset, SEEK_SET) != offset) {
@@ -139,23 +164,25 @@ uint32_t export_wav(const char *path) {
         !write_whole(fd, DATA_HEAD, sizeof DATA_HEAD, path))
         return 0;
 
-    uint32_t total = WAV_HEADER_BYTES;
+    fade_line fade;
+    open_fade(fade);
+    sample_file samples{fd, !is_little_endian(settings), path};
     int got = read_chunk(WAV_CHUNK_BYTES);
     while (got > 0) {
-        if (!is_little_endian(settings) && got >= 2)
-            swap_sample_bytes(export_buffer, static_cast<size_t>(got));
-        if (!write_whole(fd, export_buffer, static_cast<size_t>(got), path))
+        if (!fade_push(fade, export_buffer, static_cast<size_t>(got), write_samples, &samples))
             return 0;
-        total += static_cast<uint32_t>(got);
         // The line ends in '\r', not '\n': line-buffered standard output would hold it.
-        log_info("%lu bytes written  \r", static_cast<unsigned long>(total));
+        log_info("%lu bytes written  \r",
+                 static_cast<unsigned long>(WAV_HEADER_BYTES + samples.written));
         std::fflush(stdout);
         if (reached_stop_order())
             break;
         got = read_chunk(WAV_CHUNK_BYTES);
     }
-
-    return finish_wav(fd, total, path);
+    // An interrupted export is faded and finished like a whole one.
+    if (!fade_finish(fade, write_samples, &samples))
+        return 0;
+    return finish_wav(fd, static_cast<uint32_t>(WAV_HEADER_BYTES + samples.written), path);
 }
 
 uint64_t export_raw_pcm(const char *path, int raw_flags) {
@@ -177,20 +204,21 @@ uint64_t export_raw_pcm(const char *path, int raw_flags) {
     bool swap = ((raw_flags & RAW_BIG_ENDIAN) != 0 && little) ||
                 ((raw_flags & RAW_LITTLE_ENDIAN) != 0 && !little);
 
-    uint64_t count = 0;
+    fade_line fade;
+    open_fade(fade);
+    sample_file samples{fd, swap, path};
     int got = read_chunk(RAW_CHUNK_BYTES);
     while (got > 0) {
-        if (swap && got >= 2)
-            swap_sample_bytes(export_buffer, static_cast<size_t>(got));
-        if (!write_whole(fd, export_buffer, static_cast<size_t>(got), path))
+        if (!fade_push(fade, export_buffer, static_cast<size_t>(got), write_samples, &samples))
             return 0;
-        count += static_cast<uint64_t>(got);
         if (reached_stop_order())
             break;
         got = read_chunk(RAW_CHUNK_BYTES);
     }
-    // Raw samples need no header: a whole chunk is all the finishing they take.
+    // Raw samples need no header: the fade's tail is all the finishing they take.
+    if (!fade_finish(fade, write_samples, &samples))
+        return 0;
     if (exit_signal_number == 0)
         log_info("done!\n");
-    return count;
+    return samples.written;
 }

@@ -206,7 +206,7 @@ TEST_F(wave_export_fixture, WaveHoldsWhatTheDecoderRenders) {
         uint32_t result = export_wav(out.c_str());
 
         EXPECT_EQ(sample_bits, 16);
-        EXPECT_EQ(loaded_format, (decoder_format{c.rendered_rate, c.rendered_channels, 16}));
+        EXPECT_EQ(loaded_format, (decoder_format{c.rendered_rate, c.rendered_channels, 16, 0}));
         std::string file = read_file(out);
         std::string expected =
             joined_until(decoder_render(module_file, c.rendered_rate, c.rendered_channels,

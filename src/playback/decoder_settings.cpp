@@ -3,9 +3,11 @@
 #include <libmodplug/modplug.h>
 
 #include "playback/audio_output.h"
+#include "settings/render_options.h"
 #include "settings/settings.h"
 
-decoder_format loaded_format{DEFAULT_SAMPLE_RATE, 2, 16};
+decoder_format loaded_format{DEFAULT_SAMPLE_RATE, 2, 16, 0};
+int32_t render_rate = 0;
 
 namespace {
 
@@ -27,7 +29,8 @@ int32_t effective_channel_count() {
 }
 
 decoder_format wanted_decoder_format() {
-    return {effective_sample_rate(), effective_channel_count(), sample_bits == 32 ? 32 : 16};
+    return {render_rate != 0 ? render_rate : effective_sample_rate(), effective_channel_count(),
+            sample_bits == 32 ? 32 : 16, loop_count};
 }
 
 void push_decoder_settings() {
@@ -52,6 +55,6 @@ void push_decoder_settings(decoder_format format) {
     decoder.mBassRange = clamp(settings.bass_range, 10, 100);
     decoder.mSurroundDepth = clamp(settings.surround_depth, 0, 100);
     decoder.mSurroundDelay = clamp(settings.surround_delay, 5, 40);
-    decoder.mLoopCount = 0; // the song is played once, never looped
+    decoder.mLoopCount = format.loops;
     ModPlug_SetSettings(&decoder);
 }

@@ -1,15 +1,16 @@
 #pragma once
 // What the decoder is told: the settings record turned into decoder settings. The
-// decoder takes the output format (rate, channels, bits) only when a module is loaded,
-// so the format each module was loaded with is remembered.
+// decoder takes the output format (rate, channels, bits) and the loop count only when a
+// module is loaded, so what each module was loaded with is remembered.
 
 #include <cstdint>
 
-/// The decoder's output format.
+/// The decoder's output format, and the loop count it was loaded with.
 struct decoder_format {
     int32_t rate;
     int32_t channels;
     int32_t bits;
+    int32_t loops;
     bool operator==(const decoder_format &) const = default;
 };
 
@@ -25,7 +26,12 @@ int32_t effective_sample_rate();
 /// from settings.channel_count, 2 for any other value.
 int32_t effective_channel_count();
 
-/// The format settings and sample_bits ask for (16 bits while sample_bits is unset).
+/// A rate that loads render at instead of the settings' one (an export whose format has
+/// no such rate sets it for its own run); 0 for the settings' rate.
+extern int32_t render_rate;
+
+/// The format settings, render_rate, sample_bits (16 bits while unset) and loop_count
+/// ask for.
 decoder_format wanted_decoder_format();
 
 /// Hands settings and sample_bits to the decoder, every value inside the range the

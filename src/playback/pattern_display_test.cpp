@@ -53,14 +53,14 @@ TEST(PatternDisplayTest, NoteCellTexts) {
 }
 
 TEST(PlayLoopTest, ElapsedSecondsTruncate) {
-    loaded_format = {44100, 2, 16};
+    loaded_format = {44100, 2, 16, 0};
     bytes_played = 1262ull * 8192; // 10 338 304 bytes: 58.6 s
     EXPECT_EQ(elapsed_seconds(2), 58u);
-    loaded_format = {22050, 1, 16};
+    loaded_format = {22050, 1, 16, 0};
     EXPECT_EQ(elapsed_seconds(2), 234u);
     bytes_played = 0;
     EXPECT_EQ(elapsed_seconds(2), 0u);
-    loaded_format = {44100, 2, 16};
+    loaded_format = {44100, 2, 16, 0};
 }
 
 } // namespace

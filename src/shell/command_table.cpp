@@ -12,6 +12,7 @@
 #include "playback/pattern_display.h"
 #include "playback/play_loop.h"
 #include "settings/advanced_dialogue.h"
+#include "shell/render_commands.h"
 #include "shell/shell_commands.h"
 #include "tables/info_table.h"
 #include "tables/settings_tables.h"
@@ -74,6 +75,8 @@ const command_entry command_table[] = {
     {"playlist", 0, playlist_menu},
     {"exec", 0, cmd_exec},
     {"version", 0, run_version},
+    {"loops", 0, cmd_loops},
+    {"fadeout", 0, cmd_fadeout},
     {nullptr, 0, nullptr},
 };
 

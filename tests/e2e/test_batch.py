@@ -114,7 +114,7 @@ def test_export_failures():
         check_equal((r.status, r.err), (2, f">>> ERROR: CAN'T guess format of <{ws.path('noext')}>\n"),
                     "-o without an extension and no -f")
         check(not os.path.exists(ws.path("noext")), "nothing is written")
-        r = ws.run(tune, "-o", ws.path("x.mp3"))
+        r = ws.run(tune, "-o", ws.path("x.mp2"))
         check_equal(r.status, 2, "an unknown extension: status 2")
         # The system's reason comes first, then the job's own words.
         for name in ("out.wav", "out.aiff", "out.raw"):

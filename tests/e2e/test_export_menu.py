@@ -32,6 +32,13 @@ g) Export audio as raw big-endian 16-bit PCM
 =============== Module export options =================
 h) Convert to Impulse Tracker (IT)
 
+=========== Compressed audio export options ============
+i) Export audio as FLAC, 16-bit
+j) Export audio as FLAC, 24-bit
+k) Export audio as Ogg Vorbis
+l) Export audio as Ogg Opus
+m) Export audio as MP3
+
 =======================================================
 (audio will be exported using current sound options)
 format> """
