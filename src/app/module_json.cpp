@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/utf8_text.h"
+#include "console/utf8_text.h"
 #include "console/fd_write.h"
 #include "console/log.h"
 #include "console/program_exit.h"

@@ -4,12 +4,14 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <string>
 #include <unistd.h>
 
 #include <sndfile.h>
 
 #include "console/log.h"
 #include "console/program_exit.h"
+#include "console/utf8_text.h"
 
 struct sound_writer {
     int fd = -1;
@@ -26,11 +28,19 @@ void close_writer(sound_writer *writer) {
     delete writer;
 }
 
-// libsndfile refuses an empty text; a tag that would be empty is left out.
+// libsndfile refuses an empty text; a tag that would be empty is left out. Tags are
+// UTF-8 in every one of these formats, and a module's bytes need not be: libsndfile's FLAC
+// writer even frees memory twice when handed a tag that is not valid UTF-8.
 int set_tag(sound_writer *writer, int kind, const char *text) {
     if (text == nullptr || text[0] == '\0')
         return 1;
-    return sf_set_string(writer->sound, kind, text) == 0 ? 1 : 0;
+    std::string tag;
+    try {
+        append_module_text_utf8(tag, text, std::strlen(text));
+    } catch (const std::bad_alloc &) {
+        exit_out_of_memory();
+    }
+    return sf_set_string(writer->sound, kind, tag.c_str()) == 0 ? 1 : 0;
 }
 
 int write_result(sound_writer *writer, sf_count_t written, size_t count) {
@@ -46,7 +56,7 @@ sound_writer *sound_writer_open(const char *path, const sound_file_format &forma
                                 const char *title, const char *comment) {
     int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) {
-        log_error("CAN'T open(\"%s\"): %s\n", path, std::strerror(errno));
+        log_system_error("open", path);
         return nullptr;
     }
     auto *writer = new (std::nothrow) sound_writer;

@@ -20,7 +20,8 @@ struct sound_file_format {
 
 /// Creates (or truncates, mode 0644 before the umask) the file at path and opens it for
 /// libsndfile in format, with title and comment as its title and comment tags (null or
-/// empty: no such tag); the texts are written as given. On failure reports why through
+/// empty: no such tag), as UTF-8 where their bytes are, else byte by byte as ISO-8859-1
+/// (append_module_text_utf8). On failure reports why through
 /// log_error, leaves whatever file was created, and returns null; memory running out ends
 /// the program (status 3).
 sound_writer *sound_writer_open(const char *path, const sound_file_format &format,

@@ -122,6 +122,26 @@ TEST(SndfileWriterTest, LossyFormatsHoldTheirFormatAndLength) {
     }
 }
 
+// Module texts are bytes in any encoding; the tags these formats hold are UTF-8.
+TEST(SndfileWriterTest, TagsAreStoredAsUtf8) {
+    constexpr int FORMATS[] = {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_OGG | SF_FORMAT_VORBIS};
+    for (int format : FORMATS) {
+        SCOPED_TRACE(format);
+        temp_dir dir;
+        std::string path = dir.file("out");
+        std::vector<int16_t> samples(4410 * 2, 0);
+        sound_writer *writer = sound_writer_open(path.c_str(), {format, 2, 44100, -1},
+                                                 "Caf\xe9 caf\xc3\xa9", "\xff line\nlast");
+        ASSERT_NE(writer, nullptr);
+        EXPECT_EQ(sound_writer_write16(writer, samples.data(), samples.size()), 1);
+        EXPECT_EQ(sound_writer_finish(writer), 1);
+
+        read_back got = read_aiff(path);
+        EXPECT_EQ(got.title, "Caf\xc3\xa9 caf\xc3\xa9");
+        EXPECT_EQ(got.comment, "\xc3\xbf line\nlast");
+    }
+}
+
 TEST(SndfileWriterTest, FailuresSayWhy) {
     temp_dir dir;
     std::string missing = dir.file("no/such/dir.flac");

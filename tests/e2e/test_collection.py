@@ -10,7 +10,7 @@ import subprocess
 from harness import BINARY, Workspace, check, check_equal, finish
 
 # The format the collection is converted to: any extension the program exports.
-EXTENSION = "wav"
+EXTENSION = "flac"
 
 KEYS = ["file", "title", "format", "length_ms", "channels", "patterns", "samples",
         "instruments", "message"]

@@ -1,4 +1,4 @@
-#include "app/utf8_text.h"
+#include "console/utf8_text.h"
 
 #include <string>
 
