@@ -9,6 +9,9 @@
 
 namespace {
 
+// The line editor's last answer ended the input; see note_console_input_end.
+int input_end_typed = 0;
+
 // Blocks until standard input has something to read (or has ended). SIGINT and SIGTERM
 // are held back while the flag is checked and let through only inside pselect, so a
 // signal that arrives just before the wait still ends it at once.
@@ -79,6 +82,7 @@ char *read_line(FILE *stream) {
 }
 
 char *read_console_line() {
+    input_end_typed = 0;
     return read_line(stdin);
 }
 
@@ -91,5 +95,9 @@ void prepare_console_input() {
 }
 
 int console_input_ended() {
-    return feof(stdin) ? 1 : 0;
+    return feof(stdin) || input_end_typed != 0 ? 1 : 0;
+}
+
+void note_console_input_end(int ended) {
+    input_end_typed = ended;
 }

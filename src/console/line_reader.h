@@ -20,5 +20,10 @@ int read_console_char();
 /// every character still to be read. Called once at start-up.
 void prepare_console_input();
 
-/// 1 when standard input is exhausted: no further line will ever come.
+/// 1 when standard input is exhausted: no further line will ever come; also after an
+/// answer that the line editor ended with the end of input (note_console_input_end).
 int console_input_ended();
+
+/// The line editor's word on its last answer: 1 when Ctrl-D on an empty line (or the end
+/// of the terminal's input) ended it, 0 when a line came. Reading a console line clears it.
+void note_console_input_end(int ended);

@@ -10,10 +10,13 @@ volatile std::sig_atomic_t exit_signal_number = 0;
 namespace {
 
 void (*registered_cleanup)() = nullptr;
+void (*terminal_cleanup)() = nullptr;
 
 void run_cleanup() {
     if (registered_cleanup != nullptr)
         registered_cleanup();
+    if (terminal_cleanup != nullptr)
+        terminal_cleanup();
 }
 
 // Only records the signal: closing the device or freeing the module here could
@@ -26,6 +29,10 @@ void exit_signal_handler(int signal_number) {
 
 void exit_set_cleanup(void (*cleanup)()) {
     registered_cleanup = cleanup;
+}
+
+void exit_set_terminal_cleanup(void (*restore)()) {
+    terminal_cleanup = restore;
 }
 
 void install_exit_signal_handler() {

@@ -15,6 +15,11 @@ extern volatile std::sig_atomic_t exit_signal_number;
 /// Registers the function the exits run before the process ends; null for none.
 void exit_set_cleanup(void (*cleanup)());
 
+/// Registers the function that gives the terminal back the modes it had before the line
+/// editor changed them; the exits run it after the cleanup and before their message, so
+/// the message and the shell after the program find the terminal as it was. Null for none.
+void exit_set_terminal_cleanup(void (*restore)());
+
 /// Installs the handler for SIGINT and SIGTERM. Blocking reads are interrupted, not
 /// restarted, so every waiting place gets to check exit_if_signalled.
 void install_exit_signal_handler();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "console/console_question.h"
 #include "console/line_reader.h"
 #include "console/log.h"
 #include "console/program_exit.h"
@@ -83,9 +84,9 @@ owned_text read_answer() {
 } // namespace
 
 void export_menu(const char *) {
-    std::fputs("Export to filename [press enter to cancel]? ", stdout);
-    std::fflush(stdout);
-    owned_text path = read_answer();
+    owned_text path(ask_file_name("Export to filename [press enter to cancel]? "));
+    if (!path)
+        exit_out_of_memory();
     trim_right(path.get());
     if (path.get()[0] == '\0')
         return;

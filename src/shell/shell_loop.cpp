@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "console/console_question.h"
+#include "console/line_history.h"
 #include "console/line_reader.h"
 #include "console/log.h"
 #include "console/program_exit.h"
@@ -18,11 +20,28 @@ bool is_blank(char c) {
     return c == ' ' || c == '\t';
 }
 
-void print_prompt() {
+constexpr const char *PROMPT_FORMAT = "marrowtide[%s]%% ";
+
+// The prompt text with the current directory, newly allocated; null when memory runs out.
+char *make_prompt() {
     // getcwd with a null buffer sizes the text itself, so deep directories still show.
     owned_text directory(getcwd(nullptr, 0));
-    std::printf("marrowtide[%s]%% ", directory ? directory.get() : "?");
-    std::fflush(stdout);
+    const char *shown = directory ? directory.get() : "?";
+    int length = std::snprintf(nullptr, 0, PROMPT_FORMAT, shown);
+    char *prompt = static_cast<char *>(std::malloc(static_cast<size_t>(length) + 1));
+    if (prompt != nullptr)
+        std::snprintf(prompt, static_cast<size_t>(length) + 1, PROMPT_FORMAT, shown);
+    return prompt;
+}
+
+// The words Tab completes at the start of a line: the command table's names.
+const char *command_word(size_t index) {
+    return command_table[index].command_name;
+}
+
+owned_text ask_line() {
+    owned_text prompt(make_prompt());
+    return owned_text(ask_command_line(prompt ? prompt.get() : "marrowtide[?]% ", command_word));
 }
 
 // Runs the remembered line on a copy, so that it stays as it was typed.
@@ -66,10 +85,8 @@ void run_command_line(char *line) {
 }
 
 void shell_loop() {
-    owned_text last_command;
     for (;;) {
-        print_prompt();
-        owned_text line(read_console_line());
+        owned_text line = ask_line();
         exit_if_signalled();
         if (!line) {
             std::fputs(OUT_OF_MEMORY_TEXT, stderr);
@@ -80,16 +97,19 @@ void shell_loop() {
             std::putchar('\n');
             cmd_quit(nullptr);
         }
+        // The history's newest line is the one the '!' forms repeat; a line that begins
+        // with '!' is never remembered.
         if (line.get()[0] == '!') {
-            if (!last_command)
+            const char *last_command = history_newest();
+            if (last_command == nullptr)
                 continue;
             if (line.get()[1] == '!')
-                run_remembered(last_command.get());
+                run_remembered(last_command);
             else
-                std::printf("%s\n", last_command.get());
+                std::printf("%s\n", last_command);
             continue;
         }
-        last_command.reset(copy_string(line.get()));
+        history_add(line.get());
         run_command_line(line.get());
     }
 }
