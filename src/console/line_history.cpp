@@ -42,6 +42,9 @@ void drop_newest() {
 } // namespace
 
 int history_add(const char *line) {
+    // A blank newest line gives way to the next one rather than staying behind it.
+    if (count > 0 && std::strcmp(slot(0), line) != 0 && is_blank_line(slot(0)))
+        drop_newest();
     if (count > 0 && std::strcmp(slot(0), line) == 0) {
         newest_lost = false;
         return 1;
@@ -52,8 +55,6 @@ int history_add(const char *line) {
         return 0;
     }
     newest_lost = false;
-    if (count > 0 && is_blank_line(slot(0)))
-        drop_newest();
     if (count == HISTORY_LINES)
         drop_oldest();
     size_t bytes = std::strlen(copy) + 1;
