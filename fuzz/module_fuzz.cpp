@@ -1,8 +1,9 @@
 // Arbitrary module files through the program's loading path (load_module, which prints
 // the information table), the texts (sample and instrument names, the song message
-// through the pager and into a file), a few chunks of decoding around a seek, and the
-// pattern data as the pattern display reads it. The input is the module file itself, so a
-// finding can be handed to the program as it stands.
+// through the pager and into a file, the JSON description, which must parse back), a few
+// chunks of decoding around a seek, and the pattern data as the pattern display reads it.
+// The input is the module file itself, so a finding can be handed to the program as it
+// stands.
 
 #include <climits>
 #include <cstddef>
@@ -14,7 +15,9 @@
 #include <unistd.h>
 
 #include <libmodplug/modplug.h>
+#include <nlohmann/json.hpp>
 
+#include "app/module_json.h"
 #include "export/pager.h"
 #include "export/song_text.h"
 #include "fuzz_support.h"
@@ -170,6 +173,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         page_text(message, static_cast<int32_t>(length));
     }
     save_message(message_file.c_str());
+    std::string description;
+    require(describe_loaded_module(module_path, description) == 1);
+    require(nlohmann::json::accept(description));
 
     decode_chunks(0);
     ModPlug_SeekOrder(loaded_module, data[size - 1]);

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
     const std::string module_file = fuzz_file_dir() + "/tiny.xm";
     require(parse_module_description(tiny_module_text, description, error));
     require(write_module_file(description, module_file));
-    // Loaded once and kept: a change of the output format reloads it from this file.
+    // Loaded once and kept: a change of the output format rebuilds it from the loaded bytes.
     module_path = strdup(module_file.c_str());
     module_path_owned = 1;
     load_module();

@@ -676,7 +676,9 @@ std::vector<uint8_t> write_it(const module_description &desc) {
         std::min<size_t>(desc.instruments.size(), limits.max_instruments);
     std::string message = desc.message;
     std::replace(message.begin(), message.end(), '\n', '\r');
-    message.resize(std::min<size_t>(message.size(), 7999));
+    // The length field (16 bits, terminator included) is the only limit: files from
+    // elsewhere carry longer texts than the 8000 bytes Impulse Tracker wrote.
+    message.resize(std::min<size_t>(message.size(), 65534));
 
     byte_writer out;
     out.text("IMPM", 4);

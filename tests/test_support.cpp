@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "console/console_input.h"
+
 temp_dir::temp_dir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "marrowtide-XXXXXX").string();
     char *made = mkdtemp(pattern.data());
@@ -74,6 +76,7 @@ captured_output run_with_input(const std::string &input, const std::function<voi
     __fpurge(stdin);
     dup2(fileno(in_file), 0);
     clearerr(stdin);
+    prepare_console_input(); // the console reader keeps its own buffer and end state
     captured_output result = capture_output(body);
     __fpurge(stdin);
     if (saved_in >= 0) {
@@ -83,6 +86,7 @@ captured_output run_with_input(const std::string &input, const std::function<voi
         close(0); // there was no standard input to restore
     }
     clearerr(stdin);
+    prepare_console_input();
     fclose(in_file);
     return result;
 }

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include "app/command_line.h"
+#include "app/module_json.h"
 #include "console/log.h"
+#include "console/program_exit.h"
 #include "export/aiff_export.h"
 #include "export/output_guard.h"
 #include "export/song_text.h"
@@ -14,8 +16,14 @@
 
 namespace {
 
+// An export a signal stopped has finished its partial file; the job still did not
+// complete.
 [[noreturn]] void finish_export(bool succeeded) {
     unload_module();
+    if (exit_signal_number != 0) {
+        log_error("export interrupted\n");
+        std::exit(2);
+    }
     if (!succeeded) {
         log_error("export failed!\n");
         std::exit(2);
@@ -24,6 +32,9 @@ namespace {
 }
 
 [[noreturn]] void run_batch_export() {
+    // From here on a signal only stops the export, which then finishes its file; the job
+    // reports the interruption itself.
+    install_exit_signal_handler();
     const char *path = startup.output_path;
     switch (startup.export_kind) {
     case EXPORT_WAV:
@@ -44,29 +55,32 @@ namespace {
     }
 }
 
-void write_name_list(const char *path, void (*list)(int fd)) {
+void write_name_list(const char *path, void (*list)(int fd, const char *file_name)) {
     if (output_is_module_file(path))
         return;
     int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) {
+        log_system_error("open", path);
         log_error("file creation error.\n");
         return;
     }
-    list(fd);
+    list(fd, path);
     close(fd);
 }
 
 } // namespace
 
 void run_batch_jobs() {
+    if (startup.describe_module)
+        run_describe_job();
     if (startup.output_path != nullptr)
         run_batch_export();
     if (startup.message_file != nullptr)
         save_message(startup.message_file);
     if (startup.sample_names_file != nullptr)
-        write_name_list(startup.sample_names_file, list_sample_names);
+        write_name_list(startup.sample_names_file, write_sample_names);
     if (startup.instrument_names_file != nullptr)
-        write_name_list(startup.instrument_names_file, list_instrument_names);
+        write_name_list(startup.instrument_names_file, write_instrument_names);
     if (startup.message_file != nullptr || startup.sample_names_file != nullptr ||
         startup.instrument_names_file != nullptr) {
         unload_module();

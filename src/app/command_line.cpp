@@ -158,6 +158,9 @@ void option_samples(char, const char *argument) {
 void option_instruments(char, const char *argument) {
     startup.instrument_names_file = argument;
 }
+void option_describe(char, const char *) {
+    startup.describe_module = 1;
+}
 
 void option_volume(char, const char *argument) {
     auto level = static_cast<uint32_t>(std::strtol(argument, nullptr, 10));
@@ -224,7 +227,7 @@ constexpr option_entry OPTION_TABLE[] = {
     {'v', 0, 1, option_volume},   {'c', 0, 1, option_channels},   {'O', 0, 1, option_driver},
     {'r', 0, 1, option_rate},     {'M', 0, 1, option_resampling}, {'N', 1, 0, option_noise},
     {'R', 1, 0, option_reverb},   {'B', 1, 0, option_megabass},   {'S', 1, 0, option_surround},
-    {'\0', 0, 0, nullptr},
+    {'j', 0, 0, option_describe}, {'\0', 0, 0, nullptr},
 };
 
 const option_entry *find_option(const char *word) {

@@ -15,6 +15,7 @@ struct startup_choices {
     const char *message_file = nullptr;
     const char *sample_names_file = nullptr;
     const char *instrument_names_file = nullptr;
+    int describe_module = 0; ///< -j: the module's description as JSON, and nothing else
 };
 
 extern startup_choices startup;

@@ -5,12 +5,14 @@
 
 #include "app/command_line.h"
 #include "app/startup.h"
-#include "console/line_reader.h"
+#include "console/console_input.h"
 #include "console/program_exit.h"
+#include "console/standard_descriptors.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 
 int main(int argc, char **argv) {
+    open_missing_standard_descriptors();
     if (is_help_request(argc, argv)) {
         print_usage(argv[0]);
         return 0;

@@ -31,12 +31,17 @@ void play_until_end() {
 }
 
 void run_startup() {
-    if (startup.show_status && settings.verbosity_level > 0)
+    bool module_named = module_path != nullptr;
+    // A description on standard output must be all there is: no banner, no table and no
+    // messages there (the loader's errors still reach standard error).
+    bool describe_only = startup.describe_module && module_named && !startup.want_shell;
+    if (startup.show_status && settings.verbosity_level > 0 && !describe_only)
         print_version();
     if (startup.want_save)
         save_settings(settings);
+    if (describe_only)
+        settings.verbosity_level = 0;
 
-    bool module_named = module_path != nullptr;
     if (module_named) {
         load_module();
         if (module_path != nullptr && !startup.want_shell)

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "console/console_input.h"
 #include "console/line_editor.h"
 #include "console/line_reader.h"
 
@@ -16,7 +17,7 @@ line_source source = line_source::undecided;
 // file or a pipe.
 bool at_terminal() {
     if (source == line_source::undecided) {
-        bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+        bool terminal = console_is_terminal() && isatty(STDOUT_FILENO);
         source = terminal && line_editor_start() ? line_source::editor : line_source::plain;
     }
     return source == line_source::editor;
@@ -27,7 +28,7 @@ char *ask(const char *prompt, completion_words words, int walk_history) {
         return line_editor_read(prompt, words, walk_history);
     std::fputs(prompt, stdout);
     std::fflush(stdout);
-    return read_console_line();
+    return read_console_line(prompt);
 }
 
 } // namespace

@@ -17,6 +17,11 @@ int write_all(int fd, const void *data, size_t size) {
                 continue;
             return 0;
         }
+        if (written == 0) {
+            // Nothing taken and no error: retrying could go on for ever.
+            errno = EIO;
+            return 0;
+        }
         next += written;
         size -= static_cast<size_t>(written);
     }

@@ -13,5 +13,6 @@ struct fd_closer {
 };
 
 /// Writes all size bytes of data to fd, retrying short and interrupted writes.
-/// Returns 1 when everything was written, 0 on an error (errno tells which).
+/// Returns 1 when everything was written, 0 on an error (errno tells which; a write that
+/// takes no bytes counts as one, EIO).
 int write_all(int fd, const void *data, size_t size);

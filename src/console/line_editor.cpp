@@ -1,27 +1,22 @@
 #include "console/line_editor.h"
 
-#include <cerrno>
 #include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <locale.h>
-#include <sys/select.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <editline/readline.h>
 
+#include "console/console_input.h"
 #include "console/line_history.h"
 #include "console/line_reader.h"
-#include "console/program_exit.h"
+#include "console/terminal_mode.h"
 #include "console/text.h"
 
 namespace {
 
-termios saved_modes;
 // The user's character set for libedit alone, so that typed UTF-8 names stay whole while
 // the rest of the program keeps the C locale. Null when the environment names none.
 locale_t editor_locale = nullptr;
@@ -40,49 +35,20 @@ constexpr const char *KEY_BINDINGS[] = {
     nullptr,
 };
 
-void restore_terminal() {
-    tcsetattr(STDIN_FILENO, TCSANOW, &saved_modes);
-}
-
-// Blocks until standard input has something to read. The exit signals are held while the
-// flag is checked and let through only inside pselect, so one that arrives just before
-// the wait still ends it at once (the exit restores the terminal first).
-void wait_for_key() {
-    sigset_t held;
-    sigset_t previous;
-    sigemptyset(&held);
-    sigaddset(&held, SIGINT);
-    sigaddset(&held, SIGTERM);
-    sigaddset(&held, SIGHUP);
-    sigprocmask(SIG_BLOCK, &held, &previous);
-    for (;;) {
-        if (exit_signal_number != 0) {
-            sigprocmask(SIG_SETMASK, &previous, nullptr);
-            exit_if_signalled();
-        }
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(STDIN_FILENO, &readable);
-        int count = pselect(1, &readable, nullptr, nullptr, nullptr, &previous);
-        if (count > 0 || (count < 0 && errno != EINTR))
-            break; // something to read, or an error that the read itself will report
-    }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-}
-
 // libedit's key reader: one character, decoded in the editor's locale, or -1 at the end
-// of input or on an error. A byte sequence that is no character is dropped, as libedit's
-// own reader drops it.
+// of input or on an error. The keys come through the console's input buffer, the one
+// reader of standard input, so that nothing a plain question read ahead (a pasted line,
+// keys typed during playback) is lost to the editor; the wait there lets an exit signal
+// end the program at once, with the terminal's modes restored. A byte sequence that is
+// no character is dropped, as libedit's own reader drops it.
 int read_key(FILE *) {
     mbstate_t state{};
     for (;;) {
-        wait_for_key();
-        char byte;
-        ssize_t count = read(STDIN_FILENO, &byte, 1);
-        if (count < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (count != 1)
+        const char *bytes;
+        if (console_input_bytes(&bytes) == 0)
             return -1;
+        char byte = bytes[0];
+        consume_console_input(1);
         wchar_t key = 0;
         size_t used = std::mbrtowc(&key, &byte, 1, &state);
         if (used == static_cast<size_t>(-2))
@@ -136,8 +102,6 @@ template <typename Body> auto in_editor_locale(Body body) {
 } // namespace
 
 int line_editor_start() {
-    if (tcgetattr(STDIN_FILENO, &saved_modes) != 0)
-        return 0;
     editor_locale = newlocale(LC_CTYPE_MASK, "", nullptr);
     rl_readline_name = "marrowtide";
     rl_getc_function = read_key;
@@ -154,20 +118,28 @@ int line_editor_start() {
     for (const char *const *binding = KEY_BINDINGS; *binding != nullptr; ++binding)
         rl_parse_and_bind(*binding);
     rl_read_init_file(nullptr);
-    exit_set_terminal_cleanup(restore_terminal);
     return 1;
 }
 
 char *line_editor_read(const char *prompt, completion_words words, int walk_history) {
     current_words = words;
     show_history(walk_history);
-    note_console_input_end(0);
-    // An earlier end of input typed at a plain question is over: the terminal reads on.
-    std::clearerr(stdin);
+    begin_console_answer();
     std::fflush(stdout);
+    // libedit puts the terminal's modes back when the answer is in; until then every
+    // exit does.
+    int saved = save_terminal_modes();
     char *line = in_editor_locale([prompt] { return readline(prompt); });
-    if (line != nullptr)
-        return line;
-    note_console_input_end(1);
-    return copy_string("");
+    if (saved)
+        forget_terminal_modes();
+    if (line == nullptr) {
+        // Ctrl-D on an empty line, or the terminal's end: the empty answer.
+        end_console_answer();
+        return copy_string("");
+    }
+    if (std::strlen(line) > LINE_LIMIT) {
+        std::free(line);
+        return refuse_long_answer(prompt);
+    }
+    return line;
 }

@@ -1,50 +1,70 @@
 #include "console/line_reader.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <sys/select.h>
+#include <cstring>
 
+#include "console/log.h"
 #include "console/program_exit.h"
+#include "console/text.h"
 
 namespace {
 
-// The line editor's last answer ended the input; see note_console_input_end.
-int input_end_typed = 0;
+// A line under construction. Bytes past LINE_LIMIT are counted as an overflow and not
+// stored, so memory stays bounded however long the line is.
+struct line_text {
+    char *text = nullptr;
+    size_t length = 0;
+    size_t capacity = 0;
+    bool too_long = false;
 
-// Blocks until standard input has something to read (or has ended). SIGINT and SIGTERM
-// are held back while the flag is checked and let through only inside pselect, so a
-// signal that arrives just before the wait still ends it at once.
-void wait_for_console_input() {
-    sigset_t held;
-    sigset_t previous;
-    sigemptyset(&held);
-    sigaddset(&held, SIGINT);
-    sigaddset(&held, SIGTERM);
-    sigprocmask(SIG_BLOCK, &held, &previous);
-    for (;;) {
-        if (exit_signal_number != 0) {
-            sigprocmask(SIG_SETMASK, &previous, nullptr);
-            exit_if_signalled();
+    ~line_text() { std::free(text); }
+
+    // Appends size bytes; false when memory runs out.
+    bool append(const char *bytes, size_t size) {
+        if (too_long)
+            return true;
+        if (size > LINE_LIMIT - length) {
+            too_long = true;
+            return true;
         }
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(0, &readable);
-        int count = pselect(1, &readable, nullptr, nullptr, nullptr, &previous);
-        if (count > 0 || (count < 0 && errno != EINTR))
-            break; // something to read, or an error that the read itself will report
+        if (length + size + 1 > capacity) {
+            size_t wanted = capacity == 0 ? 128 : capacity;
+            while (wanted < length + size + 1)
+                wanted *= 2; // geometric growth keeps long lines cheap
+            if (wanted > LINE_LIMIT + 1)
+                wanted = LINE_LIMIT + 1;
+            char *bigger = static_cast<char *>(std::realloc(text, wanted));
+            if (bigger == nullptr)
+                return false;
+            text = bigger;
+            capacity = wanted;
+        }
+        std::memcpy(text + length, bytes, size);
+        length += size;
+        return true;
     }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-}
+
+    // The finished text, handed to the caller: what was stored, or the empty text for a
+    // line too long (reported naming name). Null when memory runs out.
+    char *finish(const char *name) {
+        if (too_long) {
+            log_warning("%s: line too long\n", name);
+            return copy_string("");
+        }
+        if (!append("", 0)) // makes room for the terminator, also in an empty line
+            return nullptr;
+        text[length] = '\0';
+        char *done = text;
+        text = nullptr;
+        return done;
+    }
+};
 
 // getc that sits out interrupted reads: a signal that ends the program does so here.
-// Standard input is unbuffered (prepare_console_input), so a wait on its descriptor
-// never sleeps over characters already read.
 int next_char(FILE *stream) {
     for (;;) {
         exit_if_signalled();
-        if (stream == stdin)
-            wait_for_console_input();
         errno = 0;
         int c = getc(stream);
         if (c != EOF || !ferror(stream) || errno != EINTR)
@@ -55,49 +75,56 @@ int next_char(FILE *stream) {
 
 } // namespace
 
-char *read_line(FILE *stream) {
-    size_t capacity = 128;
-    size_t length = 0;
-    char *line = static_cast<char *>(std::malloc(capacity));
-    if (line == nullptr)
-        return nullptr;
+char *read_line(FILE *stream, const char *name) {
+    line_text line;
     for (;;) {
         int c = next_char(stream);
         if (c == EOF || c == '\n')
             break;
-        // Keep room for the terminator; grow geometrically so long lines stay cheap.
-        if (length + 1 == capacity) {
-            char *bigger = static_cast<char *>(std::realloc(line, capacity * 2));
-            if (bigger == nullptr) {
-                std::free(line);
-                return nullptr;
-            }
-            line = bigger;
-            capacity *= 2;
-        }
-        line[length++] = static_cast<char>(c);
+        char byte = static_cast<char>(c);
+        if (!line.append(&byte, 1))
+            return nullptr;
+        if (line.too_long)
+            break; // a file that never ends its line (a device) is read no further
     }
-    line[length] = '\0';
-    return line;
+    return line.finish(name);
 }
 
-char *read_console_line() {
-    input_end_typed = 0;
-    return read_line(stdin);
+char *read_console_line(const char *question) {
+    begin_console_answer();
+    line_text line;
+    const char *bytes;
+    while (size_t count = console_input_bytes(&bytes)) {
+        const char *newline = static_cast<const char *>(std::memchr(bytes, '\n', count));
+        size_t taken = newline != nullptr ? static_cast<size_t>(newline - bytes) : count;
+        bool appended = line.append(bytes, taken);
+        consume_console_input(newline != nullptr ? taken + 1 : taken);
+        if (!appended)
+            return nullptr;
+        if (newline != nullptr)
+            break;
+    }
+    if (line.too_long)
+        return refuse_long_answer(question);
+    return line.finish(question);
+}
+
+char *refuse_long_answer(const char *question) {
+    owned_text name(copy_string(question));
+    if (!name)
+        return nullptr;
+    trim_right(name.get());
+    line_text line;
+    line.too_long = true;
+    return line.finish(name.get());
 }
 
 int read_console_char() {
-    return next_char(stdin);
-}
-
-void prepare_console_input() {
-    setvbuf(stdin, nullptr, _IONBF, 0);
-}
-
-int console_input_ended() {
-    return feof(stdin) || input_end_typed != 0 ? 1 : 0;
-}
-
-void note_console_input_end(int ended) {
-    input_end_typed = ended;
+    begin_console_answer();
+    const char *bytes;
+    if (console_input_bytes(&bytes) == 0)
+        return EOF;
+    unsigned char c = static_cast<unsigned char>(bytes[0]);
+    consume_console_input(1);
+    return c;
 }

@@ -19,7 +19,7 @@ std::vector<std::string> lines_of(const std::string &input, int extra_calls = 2)
     FILE *stream = fopen(path.c_str(), "r");
     std::vector<std::string> lines;
     while (!feof(stream) || extra_calls-- > 0) {
-        owned_text line(read_line(stream));
+        owned_text line(read_line(stream, "input"));
         lines.emplace_back(line.get());
     }
     fclose(stream);
@@ -29,6 +29,7 @@ std::vector<std::string> lines_of(const std::string &input, int extra_calls = 2)
 TEST(LineReaderTest, LinesOfEveryLengthComeWhole) {
     std::string long_line(5000, 'x');
     long_line[127] = 'A'; // the character the old 127-byte reader dropped
+    std::string longest(LINE_LIMIT, 'y');
     struct line_case {
         std::string input;
         std::vector<std::string> lines;
@@ -40,6 +41,7 @@ TEST(LineReaderTest, LinesOfEveryLengthComeWhole) {
         {std::string(127, 'a') + "\n" + std::string(128, 'b') + "\n",
          {std::string(127, 'a'), std::string(128, 'b'), "", "", ""}},
         {long_line + "\nnext\n", {long_line, "next", "", "", ""}},
+        {longest + "\nnext", {longest, "next", "", ""}},
         {"", {"", "", ""}},
     };
     for (const line_case &c : cases) {
@@ -48,16 +50,63 @@ TEST(LineReaderTest, LinesOfEveryLengthComeWhole) {
     }
 }
 
-TEST(LineReaderTest, ConsoleLineReadsStandardInput) {
-    captured_output got = run_with_input("typed line\n", [] {
-        owned_text line(read_console_line());
-        std::fputs(line.get(), stdout);
-        EXPECT_FALSE(console_input_ended());
-        owned_text rest(read_console_line());
-        EXPECT_STREQ(rest.get(), "");
-        EXPECT_TRUE(console_input_ended());
+// A file line one byte over the limit gives the empty text, reported once with the name;
+// the file is not read past it (a device may never end the line).
+TEST(LineReaderTest, FileLineOverTheLimitIsReportedOnce) {
+    temp_dir dir;
+    std::string path = dir.file("list");
+    ASSERT_TRUE(write_file(path, std::string(LINE_LIMIT + 1, 'z') + "\nnext\n"));
+    FILE *stream = fopen(path.c_str(), "r");
+    std::string line;
+    captured_output got = capture_output([&] {
+        owned_text text(read_line(stream, "list.txt"));
+        line = text.get();
     });
-    EXPECT_EQ(got.out, "typed line");
+    long position = ftell(stream);
+    fclose(stream);
+    EXPECT_EQ(line, "");
+    EXPECT_EQ(got.err, ">>> WARNING: list.txt: line too long\n");
+    EXPECT_LE(position, static_cast<long>(LINE_LIMIT + 1));
+}
+
+// Answers from standard input: every line, a line over the limit skipped to its end and
+// reported naming the question, and the end of the input as the empty answer from then on.
+TEST(LineReaderTest, ConsoleAnswersAndTheEndOfInput) {
+    std::string input = "typed line\n" + std::string(LINE_LIMIT + 70000, 'q') + "\nafter\n" +
+                        std::string(LINE_LIMIT, 'k') + "\npartial";
+    struct answer {
+        std::string text;
+        bool ended;
+    };
+    std::vector<answer> answers;
+    captured_output got = run_with_input(input, [&] {
+        for (int i = 0; i < 7; ++i) {
+            owned_text line(read_console_line("option? "));
+            answers.push_back({line.get(), console_input_ended() != 0});
+        }
+        EXPECT_TRUE(console_input_exhausted());
+        EXPECT_EQ(read_console_char(), EOF);
+    });
+    std::vector<std::pair<std::string, bool>> seen;
+    for (const answer &a : answers)
+        seen.emplace_back(a.text.size() > 20 ? a.text.substr(0, 3) + "..." : a.text, a.ended);
+    std::vector<std::pair<std::string, bool>> expected = {
+        {"typed line", false}, {"", false}, {"after", false}, {"kkk...", false},
+        {"partial", true},     {"", true},  {"", true}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(answers[3].text.size(), LINE_LIMIT);
+    EXPECT_EQ(got.err, ">>> WARNING: option?: line too long\n");
+}
+
+// The pager's reader takes one character per call from the same buffer as the lines.
+TEST(LineReaderTest, ConsoleCharactersShareTheLineBuffer) {
+    run_with_input("ab\nrest\n", [] {
+        EXPECT_EQ(read_console_char(), 'a');
+        owned_text line(read_console_line("q"));
+        EXPECT_STREQ(line.get(), "b");
+        EXPECT_EQ(read_console_char(), 'r');
+        EXPECT_FALSE(console_input_ended());
+    });
 }
 
 TEST(TextTest, TrimRightAndConversions) {

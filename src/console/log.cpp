@@ -1,7 +1,9 @@
 #include "console/log.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "settings/settings.h"
 
@@ -35,4 +37,10 @@ void log_error(const char *format, ...) {
     va_start(args, format);
     write_message(stderr, ">>> ERROR: ", format, args);
     va_end(args);
+}
+
+void log_system_error(const char *call, const char *object) {
+    int error_number = errno;
+    log_error("CAN'T %s(\"%s\"): %s\n", call, object, std::strerror(error_number));
+    errno = error_number;
 }

@@ -4,19 +4,20 @@
 #include <cstdlib>
 
 #include "console/log.h"
+#include "console/terminal_mode.h"
 
 volatile std::sig_atomic_t exit_signal_number = 0;
 
 namespace {
 
 void (*registered_cleanup)() = nullptr;
-void (*terminal_cleanup)() = nullptr;
+
+constexpr int EXIT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 
 void run_cleanup() {
+    restore_terminal_mode();
     if (registered_cleanup != nullptr)
         registered_cleanup();
-    if (terminal_cleanup != nullptr)
-        terminal_cleanup();
 }
 
 // Only records the signal: closing the device or freeing the module here could
@@ -31,17 +32,37 @@ void exit_set_cleanup(void (*cleanup)()) {
     registered_cleanup = cleanup;
 }
 
-void exit_set_terminal_cleanup(void (*restore)()) {
-    terminal_cleanup = restore;
-}
-
 void install_exit_signal_handler() {
     struct sigaction action {};
     action.sa_handler = exit_signal_handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0; // no SA_RESTART: a blocked read returns EINTR
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal_number : EXIT_SIGNALS)
+        sigaction(signal_number, &action, nullptr);
+}
+
+void fill_exit_signal_set(sigset_t *set) {
+    sigemptyset(set);
+    for (int signal_number : EXIT_SIGNALS)
+        sigaddset(set, signal_number);
+}
+
+namespace {
+constexpr int RECORDED_SIGNALS[4] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+}
+
+interrupt_recorder::interrupt_recorder() {
+    struct sigaction action {};
+    action.sa_handler = exit_signal_handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    for (int i = 0; i < 4; ++i)
+        sigaction(RECORDED_SIGNALS[i], &action, &saved[i]);
+}
+
+interrupt_recorder::~interrupt_recorder() {
+    for (int i = 0; i < 4; ++i)
+        sigaction(RECORDED_SIGNALS[i], &saved[i], nullptr);
 }
 
 void exit_if_signalled() {

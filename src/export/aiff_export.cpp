@@ -1,13 +1,12 @@
 #include "export/aiff_export.h"
 
 #include <cstdint>
-#include <memory>
+#include <cstring>
 
 #include <libmodplug/modplug.h>
 
 #include "console/log.h"
 #include "console/program_exit.h"
-#include "console/text.h"
 #include "export/aiff_writer.h"
 #include "export/output_guard.h"
 #include "playback/audio_output.h"
@@ -24,26 +23,6 @@ constexpr int BYTES_PER_SAMPLE = 4;
 // The one buffer every chunk is rendered into: nothing is allocated per chunk.
 int32_t aiff_buffer[AIFF_CHUNK_BYTES / BYTES_PER_SAMPLE];
 
-struct aiff_closer {
-    void operator()(aiff_file *file) const { aiff_close(file); }
-};
-using open_aiff = std::unique_ptr<aiff_file, aiff_closer>;
-
-// The decoder takes the 32-bit format only at a load, so the module is loaded again from
-// its file; the information table a successful load prints is kept off the console.
-void reload_at_32_bits() {
-    char *copy = copy_string(module_path);
-    if (copy == nullptr)
-        exit_out_of_memory();
-    unload_module();
-    int32_t verbosity = settings.verbosity_level;
-    settings.verbosity_level = 0;
-    module_path = copy;
-    module_path_owned = 1;
-    load_module();
-    settings.verbosity_level = verbosity;
-}
-
 // The message is changed in the decoder's own copy, over its whole length.
 void carriage_returns_to_line_feeds(char *text) {
     for (; *text != '\0'; ++text)
@@ -51,26 +30,40 @@ void carriage_returns_to_line_feeds(char *text) {
             *text = '\n';
 }
 
+// The writer stores a long text cut to what the readers take; the user hears of it.
+void warn_if_cut(const char *what, const char *text) {
+    size_t length = std::strlen(text);
+    if (length > AIFF_TEXT_LIMIT)
+        log_warning("the %s has %zu bytes; the AIFF file keeps its first %zu\n", what, length,
+                    AIFF_TEXT_LIMIT);
+}
+
 int write_header(aiff_file *file, int bits) {
     if (!aiff_set_format(file, loaded_format.channels, loaded_format.rate, bits))
         return 0;
     const char *name = ModPlug_GetName(loaded_module);
-    if (!aiff_set_name(file, name != nullptr ? name : ""))
+    if (name == nullptr)
+        name = "";
+    if (!aiff_set_name(file, name))
         return 0;
+    warn_if_cut("song name", name);
     char *message = ModPlug_GetMessage(loaded_module);
     if (message != nullptr) {
         carriage_returns_to_line_feeds(message);
         if (!aiff_set_annotation(file, message))
             return 0;
+        warn_if_cut("song message", message);
     }
     return 1;
 }
 
 // A chunk of a size that is no whole number of samples ends the export, which still
-// counts as done: what was written before it is a complete file.
+// counts as done: what was written before it is a complete file. A recorded signal ends
+// the samples after the last whole chunk, and the file is finished as at the song's end.
 int write_samples(aiff_file *file) {
     for (;;) {
-        exit_if_signalled(); // a SIGINT or SIGTERM ends a long export between two chunks
+        if (exit_signal_number != 0)
+            return 1;
         int got = ModPlug_Read(loaded_module, aiff_buffer, AIFF_CHUNK_BYTES);
         if (got <= 0)
             return 1;
@@ -93,23 +86,35 @@ int export_aiff(const char *path, int bits) {
     // Checked before anything is reloaded or opened, so the module's file stays intact.
     if (output_is_module_file(path) == 1)
         return 0;
+    interrupt_recorder interrupts;
     sample_bits = 32;
-    reload_at_32_bits();
-    if (module_path == nullptr)
+    if (!reload_module())
         return 0;
     // The format already matches, so this only sets the master volume.
     sample_bits = 32;
     apply_decoder_settings();
     log_info("Exporting audio as AIFF ('%s')\n", path);
 
-    open_aiff file{aiff_open(path)};
-    if (file == nullptr || !write_header(file.get(), bits))
+    aiff_file *file = aiff_open(path);
+    if (file == nullptr) {
+        log_system_error("open", path);
         return 0;
-    ModPlug_SeekOrder(loaded_module, static_cast<int>(start_order));
-    if (!aiff_start_samples(file.get()) || !write_samples(file.get()))
+    }
+    // The normal end and an interruption take the same way out: the samples are ended and
+    // the file closed through the writer, and any failure is reported with its reason.
+    bool written = write_header(file, bits) != 0;
+    if (written) {
+        ModPlug_SeekOrder(loaded_module, static_cast<int>(start_order));
+        written = aiff_start_samples(file) && write_samples(file) && aiff_end_samples(file);
+    }
+    if (!written)
+        log_system_error("write", path);
+    bool closed = aiff_close(file) != 0;
+    if (written && !closed)
+        log_system_error("close", path);
+    if (!written || !closed)
         return 0;
-    aiff_end_samples(file.get());
-    file.reset();
-    log_info("done\n");
+    if (exit_signal_number == 0)
+        log_info("done\n");
     return 1;
 }

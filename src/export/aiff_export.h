@@ -5,7 +5,12 @@
 /// (created or truncated) in the format the decoder renders (the settings' channels and
 /// rate) with bits of 16, 24 or 32 per stored sample; the song name goes into the NAME
 /// chunk, the song message with its line ends as line feeds into ANNO (none without a
-/// message; an empty text writes no chunk). Reports progress through log_info.
+/// message; an empty text writes no chunk). A text longer than the readers take is stored
+/// cut to AIFF_TEXT_LIMIT bytes, with one warning. Reports progress through log_info.
+///
+/// A SIGINT, SIGTERM, SIGHUP or SIGPIPE during the export is only recorded: the samples end
+/// after the last whole chunk and the file is finished as at the song's end (no "done");
+/// the caller then acts on exit_signal_number.
 ///
 /// The module is first loaded again, silently, from its file at 32 bits. Afterwards
 /// sample_bits is 32, module_path an owned copy (module_path_owned 1), the decoder at the
@@ -14,5 +19,6 @@
 ///
 /// Returns 1 on success; 0 without a loaded module, when path is the module's own file
 /// (reported by the guard; nothing is touched), when the reload fails, and when the file
-/// cannot be opened or written (a file that was opened stays).
+/// cannot be opened, written or finished ("CAN'T <call>(\"<path>\"): <reason>" through
+/// log_error; a file that was opened stays).
 int export_aiff(const char *path, int bits);

@@ -1,7 +1,9 @@
 #include "export/aiff_writer.h"
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <unistd.h>
@@ -28,6 +30,14 @@ int subtype_of(int bits) {
     for (const bits_format &entry : BITS_FORMATS)
         if (entry.bits == bits)
             return entry.subtype;
+    return 0;
+}
+
+// Failures inside libsndfile need not come from a system call; errno then says EIO, so
+// the report never reads "Success".
+int failed_with_reason() {
+    if (errno == 0)
+        errno = EIO;
     return 0;
 }
 
@@ -62,28 +72,40 @@ int aiff_set_format(aiff_file *file, int channels, double rate, int bits) {
         return 0;
     int subtype = subtype_of(bits);
     // libsndfile keeps whole-number rates only; anything else would be silently changed.
-    if (subtype == 0 || channels < 1 || !(rate >= 1 && rate <= INT_MAX) || rate != std::floor(rate))
+    if (subtype == 0 || channels < 1 || !(rate >= 1 && rate <= INT_MAX) ||
+        rate != std::floor(rate)) {
+        errno = EINVAL;
         return 0;
+    }
     SF_INFO info{};
     info.samplerate = static_cast<int>(rate);
     info.channels = channels;
     info.format = SF_FORMAT_AIFF | subtype;
     // The descriptor stays ours (closed in aiff_close), whether libsndfile opens or not.
+    errno = 0;
     file->sound = sf_open_fd(file->fd, SFM_WRITE, &info, SF_FALSE);
     if (file->sound == nullptr)
-        return 0;
+        return failed_with_reason();
     file->step = aiff_step::header;
     return 1;
 }
 
 namespace {
 
-// libsndfile refuses empty texts; an empty NAME or ANNO is simply left out.
+// libsndfile refuses empty texts; an empty NAME or ANNO is simply left out. A text its
+// reader would refuse is cut to what it takes.
 int set_text(aiff_file *file, int kind, const char *text) {
     if (file == nullptr || file->step != aiff_step::header || text == nullptr)
         return 0;
     if (text[0] == '\0')
         return 1;
+    static char cut[AIFF_TEXT_LIMIT + 1];
+    size_t length = strnlen(text, AIFF_TEXT_LIMIT + 1);
+    if (length > AIFF_TEXT_LIMIT) {
+        std::memcpy(cut, text, AIFF_TEXT_LIMIT);
+        cut[AIFF_TEXT_LIMIT] = '\0';
+        text = cut;
+    }
     return sf_set_string(file->sound, kind, text) == 0 ? 1 : 0;
 }
 
@@ -112,23 +134,37 @@ int aiff_write_samples32(aiff_file *file, const int32_t *samples, size_t count) 
     // sf_write_int converts to the file's bits itself and refuses partial frames.
     static_assert(sizeof(int) == sizeof(int32_t));
     auto items = static_cast<sf_count_t>(count);
-    return sf_write_int(file->sound, reinterpret_cast<const int *>(samples), items) == items ? 1
-                                                                                             : 0;
+    errno = 0;
+    if (sf_write_int(file->sound, reinterpret_cast<const int *>(samples), items) != items)
+        return failed_with_reason();
+    return 1;
 }
 
-void aiff_end_samples(aiff_file *file) {
+int aiff_end_samples(aiff_file *file) {
     if (file == nullptr || file->step != aiff_step::samples)
-        return;
+        return 0;
+    errno = 0;
     sf_command(file->sound, SFC_UPDATE_HEADER_NOW, nullptr, 0);
     file->step = aiff_step::ended;
+    // The header update reports nothing itself; a failed write shows in the file's error.
+    if (sf_error(file->sound) != SF_ERR_NO_ERROR)
+        return failed_with_reason();
+    return 1;
 }
 
-void aiff_close(aiff_file *file) {
+int aiff_close(aiff_file *file) {
     if (file == nullptr)
-        return;
+        return 1;
     // sf_close writes the final header (and any texts not written yet) before it returns.
-    if (file->sound != nullptr)
-        sf_close(file->sound);
-    close(file->fd);
+    errno = 0;
+    int error_number = 0;
+    if (file->sound != nullptr && sf_close(file->sound) != 0)
+        error_number = errno != 0 ? errno : EIO;
+    if (close(file->fd) != 0 && error_number == 0)
+        error_number = errno;
     delete file;
+    if (error_number == 0)
+        return 1;
+    errno = error_number;
+    return 0;
 }

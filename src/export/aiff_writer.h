@@ -19,9 +19,13 @@ aiff_file *aiff_open(const char *path);
 /// it succeeds once, a failed call may be repeated. Returns 1 on success, else 0.
 int aiff_set_format(aiff_file *file, int channels, double rate, int bits);
 
-/// Stores text as the NAME chunk. After aiff_set_format, before aiff_start_samples. An
-/// empty text succeeds and writes no chunk. Returns 1 on success, 0 on failure (out of
-/// turn, or a null text).
+/// The longest NAME or ANNO text that libsndfile reads back (its reader gives up on longer
+/// chunks); a longer text is stored as its first AIFF_TEXT_LIMIT bytes.
+inline constexpr size_t AIFF_TEXT_LIMIT = 8189;
+
+/// Stores text as the NAME chunk, cut to AIFF_TEXT_LIMIT bytes. After aiff_set_format,
+/// before aiff_start_samples. An empty text succeeds and writes no chunk: libsndfile
+/// refuses empty texts. Returns 1 on success, 0 on failure (out of turn, or a null text).
 int aiff_set_name(aiff_file *file, const char *text);
 
 /// Stores text as the ANNO chunk, under the same rules as aiff_set_name.
@@ -33,13 +37,16 @@ int aiff_start_samples(aiff_file *file);
 
 /// Appends count interleaved samples (a whole number of frames), each the top bits of a
 /// signed 32-bit value: shifted right by 16 for 16-bit files, by 8 for 24-bit ones.
-/// Between aiff_start_samples and aiff_end_samples. Returns 1 when all were written, else 0.
+/// Between aiff_start_samples and aiff_end_samples. Returns 1 when all were written, else 0
+/// (errno tells why; EIO when libsndfile failed without a system error).
 int aiff_write_samples32(aiff_file *file, const int32_t *samples, size_t count);
 
 /// Brings the header's sizes up to date with the samples written, so the file on disk is
-/// complete; no samples are taken afterwards. Does nothing when out of turn.
-void aiff_end_samples(aiff_file *file);
+/// complete; no samples are taken afterwards. Returns 1 when the file is complete, 0 when
+/// out of turn or when the header could not be written (errno tells why).
+int aiff_end_samples(aiff_file *file);
 
-/// Finishes the file and frees the handle; null is ignored. A file whose samples were not
-/// ended still gets its header written as far as libsndfile got.
-void aiff_close(aiff_file *file);
+/// Finishes the file and frees the handle; null is ignored (result 1). A file whose
+/// samples were not ended still gets its header written as far as libsndfile got. Returns
+/// 1 when every write and the closing succeeded, 0 otherwise (errno tells why).
+int aiff_close(aiff_file *file);

@@ -1,5 +1,6 @@
 #include "export/export_menu.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "console/console_question.h"
@@ -14,6 +15,8 @@
 namespace {
 
 constexpr const char *EXPORT_FAILED = "Error while exporting!";
+constexpr const char *FILENAME_QUESTION = "Export to filename [press enter to cancel]? ";
+constexpr const char *FORMAT_QUESTION = "format> ";
 
 constexpr const char *FORMAT_MENU = "\nAvailable formats:\n"
                                     "[select an option, or press ENTER to cancel]\n"
@@ -32,30 +35,54 @@ constexpr const char *FORMAT_MENU = "\nAvailable formats:\n"
 
 // Each entry reports its own failure: the AIFF entries on standard output, the others
 // through log_error.
-void report_failure() { log_error("%s\n", EXPORT_FAILED); }
+void report_failure() {
+    log_error("%s\n", EXPORT_FAILED);
+}
 
+// A signal that stopped the export ends the program once the exporter has finished the
+// file, before any verdict on the export is printed.
 void export_as_wav(const char *path) {
-    if (export_wav(path) == 0)
+    uint32_t size = export_wav(path);
+    exit_if_signalled();
+    if (size == 0)
         report_failure();
 }
 
 void export_as_aiff(const char *path, int bits) {
-    if (export_aiff(path, bits) <= 0)
+    int result = export_aiff(path, bits);
+    exit_if_signalled();
+    if (result <= 0)
         std::printf("%s\n", EXPORT_FAILED);
 }
 
 void export_as_raw(const char *path, int raw_flags) {
-    if (export_raw_pcm(path, raw_flags) == 0)
+    uint64_t count = export_raw_pcm(path, raw_flags);
+    exit_if_signalled();
+    if (count == 0)
         report_failure();
 }
 
-void entry_wav(const char *path) { export_as_wav(path); }
-void entry_aiff16(const char *path) { export_as_aiff(path, 16); }
-void entry_aiff24(const char *path) { export_as_aiff(path, 24); }
-void entry_aiff32(const char *path) { export_as_aiff(path, 32); }
-void entry_raw_host(const char *path) { export_as_raw(path, 0); }
-void entry_raw_little(const char *path) { export_as_raw(path, 8); }
-void entry_raw_big(const char *path) { export_as_raw(path, 2); }
+void entry_wav(const char *path) {
+    export_as_wav(path);
+}
+void entry_aiff16(const char *path) {
+    export_as_aiff(path, 16);
+}
+void entry_aiff24(const char *path) {
+    export_as_aiff(path, 24);
+}
+void entry_aiff32(const char *path) {
+    export_as_aiff(path, 32);
+}
+void entry_raw_host(const char *path) {
+    export_as_raw(path, 0);
+}
+void entry_raw_little(const char *path) {
+    export_as_raw(path, 8);
+}
+void entry_raw_big(const char *path) {
+    export_as_raw(path, 2);
+}
 
 void entry_it(const char *) {
     log_error("ModPlug compiled without 'save' support\n");
@@ -68,14 +95,16 @@ struct menu_entry {
 };
 
 constexpr menu_entry MENU_ENTRIES[] = {
-    {'a', entry_wav},      {'b', entry_aiff16},     {'c', entry_aiff24}, {'d', entry_aiff32},
-    {'e', entry_raw_host}, {'f', entry_raw_little}, {'g', entry_raw_big}, {'h', entry_it},
-    {'\0', nullptr},
+    {'a', entry_wav},     {'b', entry_aiff16},   {'c', entry_aiff24},
+    {'d', entry_aiff32},  {'e', entry_raw_host}, {'f', entry_raw_little},
+    {'g', entry_raw_big}, {'h', entry_it},       {'\0', nullptr},
 };
 
-// A line from standard input; without memory for it the program ends.
-owned_text read_answer() {
-    owned_text answer(read_console_line());
+// The answer to question, written first; without memory for it the program ends.
+owned_text ask(const char *question) {
+    std::fputs(question, stdout);
+    std::fflush(stdout);
+    owned_text answer(read_console_line(question));
     if (!answer)
         exit_out_of_memory();
     return answer;
@@ -84,7 +113,7 @@ owned_text read_answer() {
 } // namespace
 
 void export_menu(const char *) {
-    owned_text path(ask_file_name("Export to filename [press enter to cancel]? "));
+    owned_text path(ask_file_name(FILENAME_QUESTION));
     if (!path)
         exit_out_of_memory();
     trim_right(path.get());
@@ -95,9 +124,7 @@ void export_menu(const char *) {
         start_order = 0;
         stop_order = 0;
         std::fputs(FORMAT_MENU, stdout);
-        std::fputs("format> ", stdout);
-        std::fflush(stdout);
-        owned_text answer = read_answer();
+        owned_text answer = ask(FORMAT_QUESTION);
         char letter = answer.get()[0];
         if (letter == '\0')
             return;

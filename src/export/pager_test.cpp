@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "console/line_reader.h"
 #include "console/program_exit.h"
 #include "settings/settings.h"
 #include "test_support.h"
@@ -31,10 +32,10 @@ const std::string DIGITS_80 =
     "01234567890123456789012345678901234567890123456789012345678901234567890123456789";
 const std::string DIGITS_40 = "0123456789012345678901234567890123456789";
 
-// Everything left unread on standard input.
+// Everything the console reader has left unread on standard input.
 std::string rest_of_input() {
     std::string rest;
-    for (int c = getc(stdin); c != EOF; c = getc(stdin))
+    for (int c = read_console_char(); c != EOF; c = read_console_char())
         rest += static_cast<char>(c);
     return rest;
 }
@@ -140,6 +141,7 @@ struct piped_console {
         dup2(input[0], 0);
         dup2(output[1], 1);
         clearerr(stdin);
+        prepare_console_input();
     }
     ~piped_console() {
         fflush(stdout);
@@ -147,6 +149,7 @@ struct piped_console {
         dup2(saved_in, 0);
         dup2(saved_out, 1);
         clearerr(stdin);
+        prepare_console_input();
         for (int fd : {input[0], input[1], output[0], output[1], saved_in, saved_out})
             if (fd >= 0)
                 close(fd);
@@ -235,6 +238,7 @@ void page_until_interrupted() {
     if (pipe(input) != 0)
         std::abort();
     dup2(input[0], 0); // the writing end stays open: no key and no end of input
+    prepare_console_input();
     int nowhere = open("/dev/null", O_WRONLY);
     dup2(nowhere, 1); // the pages and the exit report are not this test's matter
     install_exit_signal_handler();

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "console/line_reader.h"
+
 #include "module_writer.h"
 #include "playback/module_loader.h"
 #include "playback/module_state.h"
@@ -159,7 +161,7 @@ TEST_F(SongTextTest, NameListInThePager) {
     std::string left;
     captured_output got = run_with_input("\nrest", [&] {
         list_sample_names(0);
-        left = std::string(1, static_cast<char>(getc(stdin)));
+        left = std::string(1, static_cast<char>(read_console_char()));
     });
     EXPECT_EQ(got.out,
               MOD_SAMPLE_LIST + ">>> ...press ENTER to continue (74%)" + MOD_SAMPLE_LIST_END);
@@ -284,10 +286,12 @@ TEST_F(SongTextTest, MessageThatCannotBeSaved) {
          ">>> Exporting song text message to '" + song_path + "'\n",
          ">>> ERROR: CAN'T export onto the module file itself (\"" + song_path + "\")\n"},
         {"no such directory", it_with_message("text"), missing_dir,
-         ">>> Exporting song text message to '" + missing_dir + "'\n... file open error!\n", ""},
+         ">>> Exporting song text message to '" + missing_dir + "'\n... file open error!\n",
+         ">>> ERROR: CAN'T open(\"" + missing_dir + "\"): No such file or directory\n"},
         // Every write fails there: no byte count may claim the text was saved.
         {"a full disk", it_with_message("text"), "/dev/full",
-         ">>> Exporting song text message to '/dev/full'\n... file write error!\n", ""},
+         ">>> Exporting song text message to '/dev/full'\n... file write error!\n",
+         ">>> ERROR: CAN'T write(\"/dev/full\"): No space left on device\n"},
     };
     for (const refusal_case &c : cases) {
         SCOPED_TRACE(c.what);

@@ -41,7 +41,18 @@ static_assert(RAW_CHUNK_BYTES <= WAV_CHUNK_BYTES);
 int open_output(const char *path) {
     if (output_is_module_file(path) == 1)
         return -1;
-    return open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        log_system_error("open", path);
+    return fd;
+}
+
+// Writes all of data, reporting why when it cannot.
+int write_whole(int fd, const void *data, size_t size, const char *path) {
+    if (write_all(fd, data, size))
+        return 1;
+    log_system_error("write", path);
+    return 0;
 }
 
 // The settings go to the decoder before the seek: applying them may reload the module,
@@ -56,9 +67,11 @@ bool reached_stop_order() {
     return stop_order > 0 && ModPlug_GetCurrentOrder(loaded_module) >= stop_order;
 }
 
-// A SIGINT or SIGTERM ends a long export between two chunks.
+// A recorded signal ends the samples after the last whole chunk, as the song's end does,
+// so the file is finished the same way.
 int read_chunk(int size) {
-    exit_if_signalled();
+    if (exit_signal_number != 0)
+        return 0;
     return ModPlug_Read(loaded_module, export_buffer, size);
 }
 
@@ -84,14 +97,35 @@ void build_format_body(unsigned char (&body)[16]) {
     put_u16(body + 14, host_u16(16));
 }
 
-int write_u32(int fd, uint32_t value) {
+// Patches the size field at offset.
+int patch_u32(int fd, off_t offset, uint32_t value, const char *path) {
+    if (lseek(fd, offset, SEEK_SET) != offset) {
+        log_system_error("lseek", path);
+        return 0;
+    }
     uint32_t stored = host_u32(value);
-    return write_all(fd, &stored, sizeof stored);
+    return write_whole(fd, &stored, sizeof stored, path);
+}
+
+// The one ending of a WAVE file, at the song's end and after an interruption alike: both
+// sizes are patched to match the samples written. Without audio the file stays a valid,
+// empty WAVE, but the export counts as failed.
+uint32_t finish_wav(int fd, uint32_t total, const char *path) {
+    if (!patch_u32(fd, RIFF_SIZE_OFFSET, total - 8, path))
+        return 0;
+    if (total <= WAV_HEADER_BYTES)
+        return 0;
+    if (!patch_u32(fd, DATA_SIZE_OFFSET, total - WAV_HEADER_BYTES, path))
+        return 0;
+    if (exit_signal_number == 0)
+        log_info("\ndone!\n");
+    return total;
 }
 
 } // namespace
 
 uint32_t export_wav(const char *path) {
+    interrupt_recorder interrupts;
     int fd = open_output(path);
     if (fd < 0)
         return 0;
@@ -100,16 +134,17 @@ uint32_t export_wav(const char *path) {
     log_info("Exporting audio to WAV ('%s')\n", path);
     unsigned char body[16];
     build_format_body(body);
-    if (!write_all(fd, RIFF_HEAD, sizeof RIFF_HEAD) || !write_all(fd, body, sizeof body) ||
-        !write_all(fd, DATA_HEAD, sizeof DATA_HEAD))
+    if (!write_whole(fd, RIFF_HEAD, sizeof RIFF_HEAD, path) ||
+        !write_whole(fd, body, sizeof body, path) ||
+        !write_whole(fd, DATA_HEAD, sizeof DATA_HEAD, path))
         return 0;
 
     uint32_t total = WAV_HEADER_BYTES;
     int got = read_chunk(WAV_CHUNK_BYTES);
     while (got > 0) {
-        if (settings.little_endian == 0 && got >= 2)
+        if (!is_little_endian(settings) && got >= 2)
             swap_sample_bytes(export_buffer, static_cast<size_t>(got));
-        if (!write_all(fd, export_buffer, static_cast<size_t>(got)))
+        if (!write_whole(fd, export_buffer, static_cast<size_t>(got), path))
             return 0;
         total += static_cast<uint32_t>(got);
         // The line ends in '\r', not '\n': line-buffered standard output would hold it.
@@ -120,20 +155,11 @@ uint32_t export_wav(const char *path) {
         got = read_chunk(WAV_CHUNK_BYTES);
     }
 
-    if (lseek(fd, RIFF_SIZE_OFFSET, SEEK_SET) != RIFF_SIZE_OFFSET || !write_u32(fd, total - 8))
-        return 0;
-    if (lseek(fd, DATA_SIZE_OFFSET, SEEK_SET) != DATA_SIZE_OFFSET)
-        return 0;
-    // Without audio the file stays a valid, empty WAVE, but the export counts as failed.
-    if (total <= WAV_HEADER_BYTES)
-        return 0;
-    if (!write_u32(fd, total - WAV_HEADER_BYTES))
-        return 0;
-    log_info("\ndone!\n");
-    return total;
+    return finish_wav(fd, total, path);
 }
 
 uint64_t export_raw_pcm(const char *path, int raw_flags) {
+    interrupt_recorder interrupts;
     int fd = open_output(path);
     if (fd < 0)
         return 0;
@@ -141,27 +167,30 @@ uint64_t export_raw_pcm(const char *path, int raw_flags) {
     prepare_decoder();
     const char *order_name = (raw_flags & RAW_BIG_ENDIAN) != 0      ? "big-endian"
                              : (raw_flags & RAW_LITTLE_ENDIAN) != 0 ? "little-endian"
-                             : settings.little_endian != 0          ? "little-endian"
+                             : is_little_endian(settings)           ? "little-endian"
                                                                     : "big-endian";
     log_info("Exporting audio to raw 16-bit PCM, %s, sampling rate: %.3f kHz\n", order_name,
              loaded_format.rate / 1000.0);
     // The samples are in memory in the order the settings name; they are exchanged only
     // when the order asked for is the other one.
-    bool swap = ((raw_flags & RAW_BIG_ENDIAN) != 0 && settings.little_endian == 1) ||
-                ((raw_flags & RAW_LITTLE_ENDIAN) != 0 && settings.little_endian == 0);
+    bool little = is_little_endian(settings) != 0;
+    bool swap = ((raw_flags & RAW_BIG_ENDIAN) != 0 && little) ||
+                ((raw_flags & RAW_LITTLE_ENDIAN) != 0 && !little);
 
     uint64_t count = 0;
     int got = read_chunk(RAW_CHUNK_BYTES);
     while (got > 0) {
         if (swap && got >= 2)
             swap_sample_bytes(export_buffer, static_cast<size_t>(got));
-        if (!write_all(fd, export_buffer, static_cast<size_t>(got)))
+        if (!write_whole(fd, export_buffer, static_cast<size_t>(got), path))
             return 0;
         count += static_cast<uint64_t>(got);
         if (reached_stop_order())
             break;
         got = read_chunk(RAW_CHUNK_BYTES);
     }
-    log_info("done!\n");
+    // Raw samples need no header: a whole chunk is all the finishing they take.
+    if (exit_signal_number == 0)
+        log_info("done!\n");
     return count;
 }

@@ -1,6 +1,10 @@
 #pragma once
 // Rendering the loaded module through the decoder at 16 bits into a WAVE file or a raw
 // PCM file. Both export from start_order up to stop_order and leave sample_bits at 16.
+// A SIGINT, SIGTERM, SIGHUP or SIGPIPE during an export is only recorded: the samples end
+// after the last whole chunk, the file is finished as at the song's end (no "done"), and
+// the caller then acts on exit_signal_number. A file that cannot be opened or written is
+// reported as "CAN'T <call>(\"<path>\"): <reason>" through log_error.
 
 #include <cstdint>
 

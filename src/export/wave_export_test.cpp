@@ -372,17 +372,21 @@ TEST_F(wave_export_fixture, WaveAndRawOfASongWithoutAudioFail) {
     EXPECT_EQ(wav_output.err + raw_output.err, "");
 }
 
-TEST_F(wave_export_fixture, WaveAndRawFailSilentlyOnUnwritableOutput) {
+// The exporters say why a file could not be written, the system's reason first; the
+// verdict on the export is left to their callers.
+TEST_F(wave_export_fixture, WaveAndRawReportWhyOutputCannotBeWritten) {
     ASSERT_EQ(mkdir(dir.file("folder").c_str(), 0755), 0);
     struct stat full;
     bool have_full = stat("/dev/full", &full) == 0 && S_ISCHR(full.st_mode);
     struct failure_case {
         std::string path;
         bool opens; // opened, then every write fails
+        std::string reason;
     } cases[] = {
-        {dir.file("no-such-dir/out"), false},
-        {dir.file("folder"), false},
-        {"/dev/full", true},
+        {dir.file("no-such-dir/out"), false,
+         "CAN'T open(\"" + dir.file("no-such-dir/out") + "\"): No such file or directory"},
+        {dir.file("folder"), false, "CAN'T open(\"" + dir.file("folder") + "\"): Is a directory"},
+        {"/dev/full", true, "CAN'T write(\"/dev/full\"): No space left on device"},
     };
     load();
     for (const failure_case &c : cases) {
@@ -393,7 +397,7 @@ TEST_F(wave_export_fixture, WaveAndRawFailSilentlyOnUnwritableOutput) {
             uint64_t result = 1;
             captured_output got = capture_output([&] { result = run(kind, c.path, 8); });
             EXPECT_EQ(result, 0u);
-            EXPECT_EQ(got.err, "");
+            EXPECT_EQ(got.err, ">>> ERROR: " + c.reason + "\n");
             if (c.opens)
                 EXPECT_EQ(got.out.find("done!"), std::string::npos) << got.out;
             else

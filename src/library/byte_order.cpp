@@ -3,14 +3,16 @@
 #include "settings/settings.h"
 
 uint16_t host_u16(uint16_t v) {
-    return settings.little_endian != 0 ? v : static_cast<uint16_t>(__builtin_bswap16(v));
+    return is_little_endian(settings) ? v : static_cast<uint16_t>(__builtin_bswap16(v));
 }
 
-uint32_t host_u32(uint32_t v) { return settings.little_endian != 0 ? v : __builtin_bswap32(v); }
+uint32_t host_u32(uint32_t v) {
+    return is_little_endian(settings) ? v : __builtin_bswap32(v);
+}
 
-// Only the value 1 means little-endian here, unlike the two data conversions: a damaged
-// settings file holding another value makes tags compare as big-endian.
-uint32_t magic_u32(uint32_t v) { return settings.little_endian == 1 ? __builtin_bswap32(v) : v; }
+uint32_t magic_u32(uint32_t v) {
+    return is_little_endian(settings) ? __builtin_bswap32(v) : v;
+}
 
 void swap_sample_bytes(void *samples, size_t size) {
     auto *bytes = static_cast<unsigned char *>(samples);

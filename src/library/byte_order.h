@@ -15,7 +15,7 @@ uint32_t host_u32(uint32_t v);
 
 /// A four-character tag written as a text-order number (big-endian, "IMPM" is 0x494D504D)
 /// turned into the number the host reads from those bytes in memory, and back: the four
-/// bytes reversed when little_endian equals 1, else unchanged.
+/// bytes reversed when little_endian is non-zero, else unchanged.
 uint32_t magic_u32(uint32_t v);
 
 /// Exchanges the two bytes of every 16-bit sample in the first size bytes of samples, in

@@ -26,9 +26,9 @@ TEST(ByteOrderTest, ConversionsFollowTheConfiguredOrder) {
     } cases[] = {
         {1, 0x1234, 0x12345678, 0x4D504D49},
         {0, 0x3412, 0x78563412, 0x494D504D},
-        // Only 1 is little-endian for tags; any non-zero is for data.
-        {2, 0x1234, 0x12345678, 0x494D504D},
-        {-1, 0x1234, 0x12345678, 0x494D504D},
+        // A damaged value: anything but 0 is little-endian, for tags as for data.
+        {2, 0x1234, 0x12345678, 0x4D504D49},
+        {-1, 0x1234, 0x12345678, 0x4D504D49},
     };
     for (const order_case &c : cases) {
         SCOPED_TRACE(c.little_endian);

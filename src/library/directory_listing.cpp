@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "console/screen_text.h"
 #include "console/text.h"
 #include "library/header_probe.h"
 
@@ -50,6 +51,7 @@ void append_module_suffix(char *line, size_t length) {
         return;
     char title[32] = "";
     header_title(probe, title);
+    title[make_screen_safe(title, std::strlen(title), 0)] = '\0';
     // At most 64 bytes: a longer suffix is cut rather than written past the line.
     std::snprintf(line + length, suffix_size, ": <%s> [%s, %d inst, %d ords]", title,
                   kind_name(header_kind(probe)), header_instrument_count(probe),

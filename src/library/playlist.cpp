@@ -10,8 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "console/file_replace.h"
 #include "console/line_reader.h"
 #include "console/program_exit.h"
+#include "console/screen_text.h"
 #include "console/text.h"
 #include "library/header_probe.h"
 #include "playback/module_state.h"
@@ -22,6 +24,8 @@ playlist_item *last_item = nullptr;
 namespace {
 
 constexpr size_t header_read_size = 512;
+// Enough of a file's beginning for every header the probe knows, MOD's tag at 1080 too.
+constexpr size_t MODULE_HEADER_BYTES = 1085;
 
 struct directory_closer {
     DIR *directory;
@@ -154,10 +158,13 @@ unsigned move_item(int32_t from, int32_t to) {
 
 void print_playlist() {
     int position = 0;
-    for (const playlist_item *item = first_item; item != nullptr; item = item->next_item)
-        std::printf("%4d: %s [%s]\n", position++,
-                    item->item_title != nullptr ? item->item_title : "",
-                    kind_name(item->item_kind));
+    for (const playlist_item *item = first_item; item != nullptr; item = item->next_item) {
+        // Titles come from the files' headers: shown without their control characters.
+        owned_text title(screen_safe_copy(item->item_title != nullptr ? item->item_title : "", 0));
+        if (!title)
+            exit_out_of_memory();
+        std::printf("%4d: %s [%s]\n", position++, title.get(), kind_name(item->item_kind));
+    }
 }
 
 void clear_playlist() {
@@ -229,12 +236,45 @@ unsigned import_directory(const char *directory) {
     return PL_OK;
 }
 
+namespace {
+
+// The first bytes of the file at path are a module header the probe knows. A file that
+// cannot be read is no module; its own failure shows when it is replaced.
+bool names_module_file(const char *path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    unsigned char buffer[MODULE_HEADER_BYTES];
+    size_t got = read_up_to(fd, buffer, sizeof buffer);
+    close(fd);
+    header_probe probe{};
+    return probe_header(probe, buffer, static_cast<int32_t>(got)) == 0;
+}
+
+} // namespace
+
 unsigned save_playlist(const char *path) {
     if (path == nullptr)
         return PL_INTERNAL;
-    FILE *file = std::fopen(path, "w+");
-    if (file == nullptr)
+    if (names_module_file(path))
+        return PL_MODULE_FILE;
+    // The list goes to a new file that replaces the old one only once it is complete, so a
+    // full disk leaves the old playlist whole.
+    file_replacement replacement;
+    const char *call = "open";
+    if (!begin_replacement(replacement, path, 0666, &call))
         return PL_IO;
+    // The stream writes through a descriptor of its own; the replacement keeps the other.
+    int stream_fd = dup(replacement.fd);
+    FILE *file = stream_fd >= 0 ? fdopen(stream_fd, "w") : nullptr;
+    if (file == nullptr) {
+        int error_number = errno;
+        if (stream_fd >= 0)
+            close(stream_fd);
+        finish_replacement(replacement, 0, &call);
+        errno = error_number;
+        return PL_IO;
+    }
     for (const playlist_item *item = first_item; item != nullptr; item = item->next_item) {
         std::fputs(item->item_path, file);
         std::fputc('\n', file);
@@ -242,9 +282,17 @@ unsigned save_playlist(const char *path) {
     // A full disk shows only in the error flag or when the buffer is flushed at the close:
     // either must not pass for a saved playlist.
     bool failed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0)
+    int error_number = errno;
+    if (std::fclose(file) != 0 && !failed) {
         failed = true;
-    return failed ? PL_IO : PL_OK;
+        error_number = errno;
+    }
+    if (!finish_replacement(replacement, failed ? 0 : 1, &call)) {
+        if (failed)
+            errno = error_number;
+        return PL_IO;
+    }
+    return PL_OK;
 }
 
 unsigned load_playlist(const char *path) {
@@ -260,7 +308,7 @@ unsigned load_playlist(const char *path) {
         playlist_item *item = append_item();
         if (item == nullptr)
             return PL_NO_MEMORY;
-        item->item_path = read_line(file);
+        item->item_path = read_line(file, path);
         if (item->item_path == nullptr) {
             remove_item(item);
             return PL_NO_MEMORY;

@@ -7,9 +7,9 @@
 
 /// One entry. The list owns its items and each item owns its two texts.
 struct playlist_item {
-    char *item_title;    ///< the module title from the header, or a fall-back name
-    char *item_path;     ///< the path as stored in the playlist file
-    uint16_t item_kind;  ///< probe_kind of the file, 0 for a directory or an unknown file
+    char *item_title;   ///< the module title from the header, or a fall-back name
+    char *item_path;    ///< the path as stored in the playlist file
+    uint16_t item_kind; ///< probe_kind of the file, 0 for a directory or an unknown file
     playlist_item *prev_item;
     playlist_item *next_item;
 };
@@ -25,6 +25,7 @@ enum playlist_result : unsigned {
     PL_NO_MEMORY = 3, ///< an allocation failed
     PL_IO = 4,        ///< a file or directory could not be examined, opened or created (errno set)
     PL_NO_ITEM = 5,   ///< a position names no item
+    PL_MODULE_FILE = 6, ///< a save would have replaced a module file (left untouched)
 };
 
 /// A new item (null texts, kind 0) linked after last_item; null when memory runs out.
@@ -59,7 +60,10 @@ unsigned describe_item(playlist_item *item, const char *fall_back, unsigned char
 /// Replaces the list with the entries of directory (names beginning with '.' skipped).
 unsigned import_directory(const char *directory);
 
-/// Writes every item_path and a line feed to path.
+/// Writes every item_path and a line feed to path: to a new file beside it (through a
+/// symbolic link, beside the file it names) that is renamed over it once complete, so a
+/// failed save (PL_IO, errno set) leaves an old file whole. An existing file the header
+/// probe recognises as a module is left untouched: PL_MODULE_FILE.
 unsigned save_playlist(const char *path);
 
 /// Replaces the list with the paths of the playlist file at path, up to its first empty line.

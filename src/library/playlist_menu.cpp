@@ -41,6 +41,7 @@ constexpr const char *MOVE_FROM_PROMPT =
     "move item number [first item is 0; press ENTER to cancel]? ";
 constexpr const char *MOVE_TO_PROMPT = "new position for the item [start at 0; ENTER to cancel]? ";
 constexpr const char *NO_SUCH_ITEM = "couldn`t find such playlist item!";
+constexpr const char *QUIT_QUESTION = "playlist will be deleted. are you sure [y/n]? ";
 constexpr const char *STOP_NOTICE = "[press any key to stop playlist]";
 
 // How long the play loop waits for a key between two items.
@@ -64,7 +65,7 @@ void show_prompt(const char *prompt) {
 // The answer at prompt; null when memory ran out.
 owned_text ask(const char *prompt) {
     show_prompt(prompt);
-    return owned_text(read_console_line());
+    return owned_text(read_console_line(prompt));
 }
 
 // The answer at prompt; without memory for it the program ends.
@@ -80,9 +81,9 @@ owned_text ask_file() {
     return owned_text(ask_file_name(FILENAME_PROMPT));
 }
 
-// Waits up to KEY_WAIT_SECONDS for a key (not consumed). Returns 1 when one is waiting or
-// the wait failed, 0 when none came. A SIGINT or SIGTERM before or during the wait ends
-// the program here, not just the playlist.
+// Waits up to KEY_WAIT_SECONDS for a key (not consumed). Returns 1 when one is waiting,
+// 0 when none came (an input at its end, or a background job, has no key to give). An
+// exit signal before or during the wait ends the program here, not just the playlist.
 int wait_for_key() {
     exit_if_signalled();
     int count = wait_for_key_press(KEY_WAIT_SECONDS);
@@ -237,9 +238,9 @@ menu_step view_items(const menu_context &) {
 }
 
 menu_step quit_playlist(const menu_context &) {
-    log_warning("playlist will be deleted. are you sure [y/n]? ");
+    log_warning("%s", QUIT_QUESTION);
     std::fflush(stderr);
-    owned_text answer(read_console_line());
+    owned_text answer(read_console_line(QUIT_QUESTION));
     if (!answer)
         exit_out_of_memory();
     if (answer.get()[0] != 'y')
@@ -264,8 +265,9 @@ void item_menu(const menu_context &context) {
         owned_text answer = ask_or_exit(OPTION_PROMPT);
         char letter = answer.get()[0];
         if (letter == '\0') {
-            // No answer can come any more: drop the list as a confirmed q does.
-            if (console_input_ended()) {
+            // No answer can come any more: drop the list as a confirmed q does. Ctrl-D at
+            // a terminal only answers this question, and the menu asks again.
+            if (console_input_exhausted()) {
                 clear_playlist();
                 return;
             }
@@ -320,6 +322,9 @@ void report_playlist_result(unsigned code, const char *text) {
         return;
     case PL_NO_ITEM:
         log_error("%s\n", NO_SUCH_ITEM);
+        return;
+    case PL_MODULE_FILE:
+        log_error("CAN'T save the playlist over the module file %s\n", text);
         return;
     default:
         log_error("Unknown error: %d. Please report this bug.\n", static_cast<int>(code));

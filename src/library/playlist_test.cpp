@@ -16,6 +16,8 @@
 #include "console/text.h"
 #include "library/header_probe.h"
 #include "module_writer.h"
+#include "playback/audio_output.h"
+#include "playback/decoder_settings.h"
 #include "playback/module_loader.h"
 #include "playback/module_state.h"
 #include "settings/settings.h"
@@ -255,8 +257,12 @@ TEST_F(playlist_fixture, RemovingTheLentPathGivesTheModuleItsOwnCopy) {
         } else {
             EXPECT_EQ(module_path_owned, 1);
         }
-        // The module goes on using its path: reloading reads the file it names.
+        // The module goes on without the lender: a reload builds it from the kept bytes.
+        int bits = sample_bits;
+        sample_bits = 32;
         EXPECT_EQ(reload_module(), 1);
+        EXPECT_EQ(loaded_format.bits, 32);
+        sample_bits = bits;
         unload_module();
         EXPECT_EQ(module_path, nullptr);
     }

@@ -47,14 +47,18 @@ const char *ao_error_text(int error_number) {
 
 } // namespace
 
-void apply_decoder_settings() {
+void update_decoder_settings() {
     push_decoder_settings();
-    if (wanted_decoder_format() != loaded_format)
-        reload_module();
+    reload_module();
     ModPlug_SetMasterVolume(loaded_module, static_cast<unsigned>(settings.master_volume < 1 ? 1
                                                                  : settings.master_volume > 768
                                                                      ? 768
                                                                      : settings.master_volume));
+}
+
+void apply_decoder_settings() {
+    update_decoder_settings();
+    module_rendering_starts();
 }
 
 int open_audio_output() {
@@ -67,7 +71,7 @@ int open_audio_output() {
         return 0;
     }
     sample_bits = 16;
-    apply_decoder_settings();
+    update_decoder_settings();
     // The device takes what the decoder renders, also when a reload could not change it.
     ao_sample_format format{};
     format.bits = loaded_format.bits;
@@ -82,6 +86,7 @@ int open_audio_output() {
         set_open_failure("%s: %s", info != nullptr ? info->short_name : "?", ao_error_text(errno));
         return 0;
     }
+    module_rendering_starts();
     audio_active = 1;
     return 1;
 }

@@ -23,9 +23,14 @@ extern unsigned char mix_buffer[MIX_BUFFER_SIZE];
 extern const char *driver_name;
 
 /// Pushes settings and sample_bits into the decoder and sets the loaded module's master
-/// volume. When the output format differs from the one the module was loaded with, the
-/// module is loaded again from its file (the song starts over), since the decoder takes
-/// a new format only at a load. Needs a loaded module.
+/// volume. When the output format differs from the one the module renders in, the module
+/// is rebuilt from its kept bytes at the order it stands at (reload_module), since the
+/// decoder takes a new format only at a load. Needs a loaded module. For a change that no
+/// rendering follows at once (the shell's samplerate).
+void update_decoder_settings();
+
+/// update_decoder_settings for a caller that renders next (the exporters): from here on
+/// the decoder's own order is the module's position.
 void apply_decoder_settings();
 
 /// Applies the decoder settings at 16 bits and opens the live device in the format the

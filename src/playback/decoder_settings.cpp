@@ -31,11 +31,14 @@ decoder_format wanted_decoder_format() {
 }
 
 void push_decoder_settings() {
+    push_decoder_settings(wanted_decoder_format());
+}
+
+void push_decoder_settings(decoder_format format) {
     ModPlug_Settings decoder;
     // The record has no value for the stereo separation and the mixing channel limit:
     // they keep what the decoder has.
     ModPlug_GetSettings(&decoder);
-    decoder_format format = wanted_decoder_format();
     decoder.mFlags = settings.effect_flags & 31;
     decoder.mChannels = format.channels;
     decoder.mBits = format.bits;

@@ -31,3 +31,6 @@ decoder_format wanted_decoder_format();
 /// Hands settings and sample_bits to the decoder, every value inside the range the
 /// program itself offers. The format applies to modules loaded from now on.
 void push_decoder_settings();
+
+/// The same with format in place of the one the settings ask for.
+void push_decoder_settings(decoder_format format);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +25,16 @@ namespace {
 int failure_errno = 0;
 const char *failure_text = nullptr;
 
+// The loaded module's file as it was read: its bytes, then DECODER_READ_SLACK zeroes.
+// Kept while the module is loaded, so that a reload builds the module the user opened,
+// whatever has become of its path since (a cd, a replaced or a removed file).
+unsigned char *kept_bytes = nullptr;
+size_t kept_size = 0;
+
+// The order a seek put the module at, as long as nothing has been rendered since: the
+// decoder reports its current order only once it has played into it. -1 otherwise.
+int sought_order = -1;
+
 void record_failure(int error_number, const char *text) {
     failure_errno = error_number;
     failure_text = text;
@@ -37,22 +48,34 @@ void release_path() {
     module_path = nullptr;
 }
 
+void forget_kept_bytes() {
+    std::free(kept_bytes);
+    kept_bytes = nullptr;
+    kept_size = 0;
+}
+
 struct buffer_freer {
     void *data;
     ~buffer_freer() { std::free(data); }
 };
 
-// Reads exactly size bytes; 0 after a report when the file ends early or read fails.
-int read_whole_file(int fd, char *buffer, size_t size, bool report) {
+// Reads exactly size bytes; 0 after a report when the file ends early or read fails,
+// with the system's reason recorded where there is one.
+int read_whole_file(int fd, unsigned char *buffer, size_t size) {
     size_t have = 0;
     while (have < size) {
         ssize_t got = read(fd, buffer + have, size - have);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0) {
-            if (report)
-                log_error("CAN'T read(): %s\n",
-                          got == 0 ? "unexpected end of file" : std::strerror(errno));
+        if (got < 0) {
+            int error_number = errno;
+            log_error("CAN'T read(): %s\n", std::strerror(error_number));
+            record_failure(error_number, nullptr);
+            return 0;
+        }
+        if (got == 0) {
+            log_error("CAN'T read(): %s\n", "unexpected end of file");
+            record_failure(0, "the file could not be read");
             return 0;
         }
         have += static_cast<size_t>(got);
@@ -60,62 +83,69 @@ int read_whole_file(int fd, char *buffer, size_t size, bool report) {
     return 1;
 }
 
-} // namespace
-
-namespace {
-
-// Reads the file at path whole and hands it to the decoder, in the decoder format the
-// settings ask for. Failures are reported when report is set (the decoder refusing the
-// data never is) and recorded for module_load_failure. Returns the module or null.
-ModPlugFile *decode_file(const char *path, bool report) {
+// Reads the file at path whole into a new buffer followed by DECODER_READ_SLACK zeroes
+// and sets size to the file's size. Null after a report, with the reason recorded.
+unsigned char *read_module_file(const char *path, size_t &size) {
     struct stat status;
     if (stat(path, &status) != 0) {
         int error_number = errno;
-        if (report)
-            log_error("CAN'T stat(\"%s\"): %s\n", path, std::strerror(error_number));
+        log_error("CAN'T stat(\"%s\"): %s\n", path, std::strerror(error_number));
         record_failure(error_number, nullptr);
         return nullptr;
     }
+    // Reported as reading it would, also where the file system gives a directory no size.
+    if (S_ISDIR(status.st_mode)) {
+        log_error("CAN'T read(): %s\n", std::strerror(EISDIR));
+        record_failure(EISDIR, nullptr);
+        return nullptr;
+    }
     if (status.st_size == 0) {
-        if (report)
-            log_error("size of \"%s\" is zero!\n", path);
+        log_error("size of \"%s\" is zero!\n", path);
         record_failure(0, "the file is empty");
         return nullptr;
     }
     // The decoder takes the size as a signed 32-bit count; a larger file would wrap.
     if (status.st_size > INT32_MAX) {
-        if (report)
-            log_error("size of \"%s\" is too large!\n", path);
+        log_error("size of \"%s\" is too large!\n", path);
         record_failure(0, "the file is too large");
         return nullptr;
     }
     int fd = open(path, O_RDONLY);
     if (fd < 0) {
         int error_number = errno;
-        if (report)
-            log_error("CAN'T open(\"%s\"): %s\n", path, std::strerror(error_number));
+        log_error("CAN'T open(\"%s\"): %s\n", path, std::strerror(error_number));
         record_failure(error_number, nullptr);
         return nullptr;
     }
     fd_closer closer{fd};
-    auto size = static_cast<size_t>(status.st_size);
+    size = static_cast<size_t>(status.st_size);
     // The decoder's readers of damaged S3M and XM headers read a little past the end of
     // the data they are given; a zeroed tail keeps those reads inside memory of ours.
     buffer_freer freer{std::calloc(size + DECODER_READ_SLACK, 1)};
     if (freer.data == nullptr)
         exit_out_of_memory();
-    if (!read_whole_file(fd, static_cast<char *>(freer.data), size, report)) {
-        record_failure(0, "the file could not be read");
+    auto *bytes = static_cast<unsigned char *>(freer.data);
+    if (!read_whole_file(fd, bytes, size))
+        return nullptr;
+    freer.data = nullptr;
+    return bytes;
+}
+
+// The decoder's module for data, in the format pushed last; null when the decoder
+// refuses the data or runs out of memory (its allocations throw).
+ModPlugFile *decode(const unsigned char *data, size_t size) {
+    try {
+        return ModPlug_Load(data, static_cast<int>(size));
+    } catch (const std::bad_alloc &) {
         return nullptr;
     }
-    push_decoder_settings();
-    ModPlugFile *module = ModPlug_Load(freer.data, static_cast<int>(size));
-    if (module == nullptr) {
-        record_failure(0, "not a module the decoder can read");
-        return nullptr;
-    }
-    loaded_format = wanted_decoder_format();
-    return module;
+}
+
+// Every decoder load, also one that fails, sets the output format of every module, the
+// loaded one too. A load of nothing fails at once, after taking the format back.
+void restore_decoder_format(decoder_format format) {
+    push_decoder_settings(format);
+    decode(nullptr, 0);
 }
 
 } // namespace
@@ -124,29 +154,71 @@ void load_module() {
     if (module_path == nullptr)
         return;
     trim_right(module_path);
-    loaded_module = decode_file(module_path, true);
-    if (loaded_module == nullptr) {
+    size_t size = 0;
+    unsigned char *bytes = read_module_file(module_path, size);
+    if (bytes == nullptr) {
         release_path();
         return;
     }
+    push_decoder_settings();
+    ModPlugFile *module = decode(bytes, size);
+    if (module == nullptr) {
+        std::free(bytes);
+        record_failure(0, "not a module the decoder can read");
+        release_path();
+        return;
+    }
+    loaded_module = module;
+    loaded_format = wanted_decoder_format();
+    forget_kept_bytes();
+    kept_bytes = bytes;
+    kept_size = size;
+    sought_order = -1;
     show_info_table();
 }
 
 int reload_module() {
     if (module_path == nullptr)
         return 0;
-    ModPlugFile *module = decode_file(module_path, false);
-    if (module == nullptr)
+    decoder_format wanted = wanted_decoder_format();
+    if (wanted == loaded_format)
+        return 1;
+    int order = module_order();
+    push_decoder_settings(wanted);
+    ModPlugFile *module = decode(kept_bytes, kept_size);
+    if (module == nullptr) {
+        // The bytes were a module a moment ago: only memory can be missing.
+        report_out_of_memory();
+        restore_decoder_format(loaded_format);
         return 0;
+    }
     ModPlug_Unload(loaded_module);
     loaded_module = module;
+    loaded_format = wanted;
+    ModPlug_SeekOrder(loaded_module, order);
+    sought_order = order;
     return 1;
+}
+
+void seek_module_order(int order) {
+    ModPlug_SeekOrder(loaded_module, order);
+    sought_order = order;
+}
+
+int module_order() {
+    return sought_order >= 0 ? sought_order : ModPlug_GetCurrentOrder(loaded_module);
+}
+
+void module_rendering_starts() {
+    sought_order = -1;
 }
 
 void unload_module() {
     if (module_path == nullptr)
         return;
     ModPlug_Unload(loaded_module);
+    forget_kept_bytes();
+    sought_order = -1;
     release_path();
 }
 

@@ -79,7 +79,7 @@ TEST_F(loader_fixture, FailuresReportAndLeaveNoModule) {
          "No such file or directory"},
         {dir.file("empty.mod"), ">>> ERROR: size of \"" + dir.file("empty.mod") + "\" is zero!\n",
          "the file is empty"},
-        {dir.path, ">>> ERROR: CAN'T read(): Is a directory\n", "the file could not be read"},
+        {dir.path, ">>> ERROR: CAN'T read(): Is a directory\n", "Is a directory"},
         {dir.file("text.mod"), "", "not a module the decoder can read"},
     };
     for (failure_case &c : cases) {

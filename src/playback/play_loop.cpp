@@ -15,6 +15,8 @@ namespace {
 
 constexpr const char *PLAYING_NOTICE = "Playing \n(any key to pause)";
 constexpr const char *PAUSE_MENU = "\n\n>>> Paused\nResume => ENTER\nStop   => S\n\noption? ";
+// The pause menu's question, as a report about its answer names it.
+constexpr const char *PAUSE_QUESTION = "option?";
 
 void report_open_failure() {
     log_error("Error opening audio: %s\n", audio_open_failure());
@@ -47,12 +49,14 @@ enum pause_choice { PAUSE_RESUME, PAUSE_STOP, PAUSE_ASK_AGAIN };
 pause_choice read_pause_choice() {
     log_info("%s", PAUSE_MENU);
     std::fflush(stdout);
-    owned_text answer(read_console_line());
+    owned_text answer(read_console_line(PAUSE_QUESTION));
     exit_if_signalled();
     if (!answer)
         return PAUSE_STOP;
+    // The end of the input is the empty answer, as ENTER: with no key left to come, the
+    // song then plays to its end.
     if (answer.get()[0] == '\0')
-        return console_input_ended() ? PAUSE_STOP : PAUSE_RESUME;
+        return PAUSE_RESUME;
     return answer.get()[0] == 'S' ? PAUSE_STOP : PAUSE_ASK_AGAIN;
 }
 

@@ -28,7 +28,7 @@ enum class match_kind { prefix, whole };
 owned_text ask(const char *question) {
     std::fputs(question, stdout);
     std::fflush(stdout);
-    owned_text answer(read_console_line());
+    owned_text answer(read_console_line(question));
     if (answer == nullptr)
         report_out_of_memory();
     return answer;

@@ -39,5 +39,11 @@ inline constexpr int32_t DEFAULT_SAMPLE_RATE = 44100;
 /// 32000, 44100 Hz), else 0.
 int is_offered_sample_rate(int32_t rate);
 
+/// 1 when record names a little-endian machine: every value but 0 does, so that a damaged
+/// field is read one way by every reader of it.
+inline int is_little_endian(const player_settings &record) {
+    return record.little_endian != 0 ? 1 : 0;
+}
+
 /// Fills all fourteen fields of record with the built-in defaults.
 void default_settings(player_settings &record);

@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "console/fd_write.h"
+#include "console/file_replace.h"
+#include "console/log.h"
 #include "console/program_exit.h"
 #include "console/text.h"
 
@@ -31,13 +34,12 @@ char *settings_file_path() {
 void load_settings(player_settings &record) {
     owned_text path(settings_file_path());
     if (path) {
-        int fd = open(path.get(), O_RDONLY);
-        if (fd >= 0) {
-            ssize_t got = read(fd, &record, sizeof record);
-            close(fd);
-            if (got == static_cast<ssize_t>(sizeof record))
-                return;
-        }
+        // Without blocking: a named pipe or a device there must not hang the start.
+        fd_closer file(open(path.get(), O_RDONLY | O_NONBLOCK | O_NOCTTY));
+        struct stat status;
+        if (file.fd >= 0 && fstat(file.fd, &status) == 0 && S_ISREG(status.st_mode) &&
+            read(file.fd, &record, sizeof record) == static_cast<ssize_t>(sizeof record))
+            return;
     }
     default_settings(record);
 }
@@ -47,14 +49,17 @@ void save_settings(const player_settings &record) {
     if (!path)
         return;
     // The record goes to a new file that replaces the old one only once it is complete,
-    // so a full disk or a failed write leaves the old settings as they were.
-    std::string partial = std::string(path.get()) + ".new";
-    int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0)
-        return;
-    bool written = write_all(fd, &record, sizeof record) != 0;
-    written = close(fd) == 0 && written;
-    // Nothing is reported: saving the settings is silent by design.
-    if (!written || rename(partial.c_str(), path.get()) != 0)
-        unlink(partial.c_str());
+    // so a full disk or a failed write leaves the old settings as they were; a link to
+    // the file stays a link.
+    file_replacement replacement;
+    const char *call = "open";
+    bool saved = begin_replacement(replacement, path.get(), 0600, &call) != 0;
+    if (saved) {
+        bool written = write_all(replacement.fd, &record, sizeof record) != 0;
+        if (!written)
+            call = "write";
+        saved = finish_replacement(replacement, written, &call) != 0;
+    }
+    if (!saved)
+        log_system_error(call, path.get());
 }

@@ -7,8 +7,11 @@
 /// file cannot supply 56 bytes. A longer file supplies its first 56 bytes.
 void load_settings(player_settings &record);
 
-/// Writes the 56 bytes of record to the settings file (created with permissions 0600).
-/// Failures are silent; nothing happens when HOME is unset.
+/// Writes the 56 bytes of record to the settings file: a new file beside it is renamed
+/// over it once complete (through a symbolic link to the file it points at), keeping an
+/// existing file's permission bits (0600 for a new one) and leaving a file the user may
+/// not write untouched. A failed save is reported as "CAN'T <call>(\"<path>\"): <reason>"
+/// through log_error and leaves the old file whole. Nothing happens when HOME is unset.
 void save_settings(const player_settings &record);
 
 /// The settings file's path (newly allocated, the caller frees it), or null when HOME is

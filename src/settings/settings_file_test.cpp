@@ -1,12 +1,13 @@
 #include "settings/settings_file.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <csignal>
 #include <filesystem>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -140,22 +141,70 @@ TEST(SettingsFileTest, FailedSaveKeepsTheOldFile) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     player_settings new_record;
     default_settings(new_record);
-    save_settings(new_record);
+    save_settings(new_record); // reported, as the end-to-end tests check
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, old_handler);
 
     EXPECT_EQ(read_file(path), record_bytes(old_record));
-    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+    size_t files = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(home.path))
+        files += entry.path().filename() == ".marrowtideb" ? 1 : 100;
+    EXPECT_EQ(files, 1u) << "the new file is removed";
     save_settings(new_record); // with room again the save goes through
     EXPECT_EQ(read_file(path), record_bytes(new_record));
 }
 
-TEST(SettingsFileTest, UnwritableHomeIsSilent) {
+TEST(SettingsFileTest, UnwritableHomeIsReported) {
     temp_dir home;
     std::string missing = home.file("does/not/exist");
     home_override env(missing.c_str());
     captured_output got = capture_output([] { save_settings(sample_record()); });
-    EXPECT_EQ(got.out + got.err, "");
+    EXPECT_EQ(got.out, "");
+    EXPECT_EQ(got.err, ">>> ERROR: CAN'T open(\"" + missing +
+                           "/.marrowtideb\"): No such file or directory\n");
+}
+
+// Dotfile managers keep the settings file elsewhere behind a link: the save goes to the
+// file the link names and the link stays; an existing file keeps its permission bits.
+TEST(SettingsFileTest, SaveWritesThroughLinksAndKeepsPermissions) {
+    struct link_case {
+        const char *label;
+        const char *real;        // the file the save must write, from HOME
+        const char *links[2][2]; // {name, text} of the links to make, first the settings file
+        mode_t mode;             // of the existing file; 0 when there is none yet
+    } cases[] = {
+        {"plain file", ".marrowtideb", {}, 0644},
+        {"relative link", "dotfiles/settings", {{".marrowtideb", "dotfiles/settings"}}, 0640},
+        {"link to a link",
+         "dotfiles/settings",
+         {{".marrowtideb", "second-link"}, {"second-link", "dotfiles/settings"}},
+         0600},
+        {"dangling link", "dotfiles/new", {{".marrowtideb", "dotfiles/new"}}, 0},
+    };
+    for (const link_case &c : cases) {
+        SCOPED_TRACE(c.label);
+        temp_dir home;
+        home_override env(home.path.c_str());
+        ASSERT_TRUE(std::filesystem::create_directory(home.file("dotfiles")));
+        std::string real = home.file(c.real);
+        if (c.mode != 0) {
+            ASSERT_TRUE(write_file(real, "old"));
+            ASSERT_EQ(chmod(real.c_str(), c.mode), 0);
+        }
+        for (const auto &link : c.links) {
+            if (link[0] != nullptr) {
+                ASSERT_EQ(symlink(link[1], home.file(link[0]).c_str()), 0);
+            }
+        }
+
+        captured_output got = capture_output([] { save_settings(sample_record()); });
+        EXPECT_EQ(got.out + got.err, "");
+        EXPECT_EQ(read_file(real), record_bytes(sample_record()));
+        EXPECT_EQ(std::filesystem::is_symlink(home.file(".marrowtideb")), c.links[0][0] != nullptr);
+        struct stat status;
+        ASSERT_EQ(stat(real.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, c.mode != 0 ? c.mode : 0600u);
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "console/log.h"
 #include "console/text.h"
 #include "playback/audio_output.h"
+#include "playback/module_loader.h"
 #include "playback/module_state.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
@@ -51,7 +52,7 @@ void cmd_samplerate(const char *argument) {
     if (is_offered_sample_rate(rate)) {
         settings.sample_rate = rate;
         if (module_path != nullptr)
-            apply_decoder_settings();
+            update_decoder_settings();
         return;
     }
     log_warning("invalid sampling rate -- %d. not changing.\n", rate);
@@ -96,7 +97,7 @@ void cmd_goto(const char *argument) {
         std::fputs("usage: goto <order>\n", stderr);
         return;
     }
-    ModPlug_SeekOrder(loaded_module, order);
+    seek_module_order(order);
 }
 
 void cmd_chdir(const char *argument) {

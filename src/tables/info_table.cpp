@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "console/program_exit.h"
+#include "console/screen_text.h"
 #include "console/text.h"
 #include "playback/module_state.h"
 #include "settings/settings.h"
@@ -118,7 +119,11 @@ void show_info_table() {
     values[4] = format_value("%u channels", ModPlug_NumChannels(loaded_module));
     values[5] = format_value("%u patterns", ModPlug_NumPatterns(loaded_module));
     const char *name = ModPlug_GetName(loaded_module);
-    values[NAME_VALUE] = const_cast<char *>(name != nullptr ? name : "");
+    // The name is the file's own text: shown without its control characters, and
+    // measured as shown.
+    values[NAME_VALUE] = screen_safe_copy(name != nullptr ? name : "", 0);
+    if (values[NAME_VALUE] == nullptr)
+        exit_out_of_memory();
 
     int32_t longest = longest_string_length(values, INFO_VALUES);
     int32_t cell_width = longest < MIN_CELL_WIDTH ? MIN_CELL_WIDTH : longest + 1;
@@ -130,7 +135,7 @@ void show_info_table() {
     table_set_cell_text(&table, fill_table_cell);
     table_print(table);
 
-    for (int i = 0; i < NAME_VALUE; ++i)
+    for (int i = 0; i < INFO_VALUES; ++i)
         std::free(values[i]);
     std::free(values);
 }

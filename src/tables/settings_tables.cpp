@@ -68,10 +68,8 @@ const char *channels_text(int32_t count) {
     return count == 1 ? "Mono" : "Invalid";
 }
 
-const char *byte_order_text(int32_t little_endian) {
-    if (little_endian == 0)
-        return "big-endian";
-    return little_endian == 1 ? "little-endian" : "unknown!";
+const char *byte_order_text(const player_settings &record) {
+    return is_little_endian(record) ? "little-endian" : "big-endian";
 }
 
 const char *style_text(int32_t style) {
@@ -145,7 +143,7 @@ void show_advanced_table(const char *) {
     values[3] = room_text(NUMBER_ROOMS[3], "%d Hz", settings.bass_range);
     values[4] = room_text(NUMBER_ROOMS[4], "%d", settings.surround_depth);
     values[5] = room_text(NUMBER_ROOMS[5], "%d ms", settings.surround_delay);
-    values[BYTE_ORDER_ROW] = const_cast<char *>(byte_order_text(settings.little_endian));
+    values[BYTE_ORDER_ROW] = const_cast<char *>(byte_order_text(settings));
     values[STYLE_ROW] = const_cast<char *>(style_text(settings.table_style));
     std::snprintf(verbosity_text, sizeof verbosity_text, "%d", settings.verbosity_level);
     values[VERBOSITY_ROW] = verbosity_text;

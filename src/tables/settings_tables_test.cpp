@@ -215,9 +215,9 @@ TEST_F(settings_tables, ValueTexts) {
         {"big-endian", [] { settings.little_endian = 0; }, show_advanced_table, 6,
          "|Endianness     |big-endian     |"},
         {"byte order 7", [] { settings.little_endian = 7; }, show_advanced_table, 6,
-         "|Endianness     |unknown!       |"},
+         "|Endianness     |little-endian  |"},
         {"byte order -1", [] { settings.little_endian = -1; }, show_advanced_table, 6,
-         "|Endianness     |unknown!       |"},
+         "|Endianness     |little-endian  |"},
         {"strong", [] { settings.table_style = 1; }, show_advanced_table, 7,
          "|Appareance     |strong         |"},
         {"style -1", [] { settings.table_style = -1; }, show_advanced_table, 7,
@@ -317,7 +317,7 @@ TEST_F(settings_tables, ExtremeValuesKeepTheFrame) {
                         "+---------------+---------------+\n"
                         "|Surround Delay |-2147483648 ms |\n"
                         "+---------------+---------------+\n"
-                        "|Endianness     |unknown!       |\n"
+                        "|Endianness     |little-endian  |\n"
                         "+---------------+---------------+\n"
                         "|Appareance     |boxed          |\n"
                         "+---------------+---------------+\n"
@@ -357,7 +357,7 @@ TEST_F(settings_tables, ExtremeValuesKeepTheFrame) {
                         "+---------------+---------------+\n"
                         "|Surround Delay |2147483647 ms  |\n"
                         "+---------------+---------------+\n"
-                        "|Endianness     |unknown!       |\n"
+                        "|Endianness     |little-endian  |\n"
                         "+---------------+---------------+\n"
                         "|Appareance     |boxed          |\n"
                         "+---------------+---------------+\n"

@@ -43,9 +43,11 @@ class Workspace:
         return os.path.join(self.home, ".marrowtideb")
 
     def module(self, name, description):
-        """Writes a module from a module writer description; returns its path."""
+        """Writes a module from a module writer description (text, or bytes for names that
+        are not UTF-8); returns its path."""
         path = self.path(name)
-        subprocess.run([MAKE_MODULE, "-", path], input=description.encode(), check=True)
+        data = description if isinstance(description, bytes) else description.encode()
+        subprocess.run([MAKE_MODULE, "-", path], input=data, check=True)
         return path
 
     def run(self, *args, stdin=b"", env=None, timeout=30, cwd=None):

@@ -116,10 +116,13 @@ def test_export_failures():
         check(not os.path.exists(ws.path("noext")), "nothing is written")
         r = ws.run(tune, "-o", ws.path("x.mp3"))
         check_equal(r.status, 2, "an unknown extension: status 2")
-        r = ws.run(tune, "-o", ws.path("missing/dir/out.wav"))
-        check_equal((r.status, r.err), (2, ">>> ERROR: export failed!\n"), "an unwritable path")
-        r = ws.run(tune, "-o", ws.path("missing/dir/out.aiff"))
-        check_equal((r.status, r.err), (2, ">>> ERROR: export failed!\n"), "an unwritable AIFF")
+        # The system's reason comes first, then the job's own words.
+        for name in ("out.wav", "out.aiff", "out.raw"):
+            out = ws.path("missing/dir/" + name)
+            r = ws.run(tune, "-o", out)
+            check_equal((r.status, r.err),
+                        (2, f">>> ERROR: CAN'T open(\"{out}\"): No such file or directory\n"
+                            ">>> ERROR: export failed!\n"), f"an unwritable path: {name}")
         # The module's own file, named through another path, is never overwritten.
         os.mkdir(ws.path("sub"))
         same = os.path.join(ws.path("sub"), "..", "tune.it")
@@ -147,8 +150,10 @@ def test_text_jobs():
               "-m reports its work", r.out)
 
         r = ws.run(tune, "-s", ws.path("no/such/dir/s.txt"), "-I", ws.path("i2.txt"))
-        check_equal((r.status, r.err), (0, ">>> ERROR: file creation error.\n"),
-                    "a list file that cannot be created: reported, status 0")
+        check_equal((r.status, r.err),
+                    (0, f">>> ERROR: CAN'T open(\"{ws.path('no/such/dir/s.txt')}\"): "
+                        "No such file or directory\n>>> ERROR: file creation error.\n"),
+                    "a list file that cannot be created: reported with its reason, status 0")
         check(os.path.exists(ws.path("i2.txt")), "the other jobs still run")
 
         plain = ws.module("plain.it", NO_MESSAGE)

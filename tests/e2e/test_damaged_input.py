@@ -107,6 +107,36 @@ def test_damaged_settings():
                                   "export and play all end normally")
 
 
+def test_damaged_byte_order():
+    """A byte order field holding neither 0 nor 1 reads as little-endian everywhere: the
+    raw exporter's swap and label, the probe's tags, the settings table."""
+    tune_text = "format it\nname Order Five\nsample square 16 64 loop lead\npattern 0 8\n" \
+                "note 0 0 C-4 1\norder 0\n"
+    with Workspace() as ws:
+        tune = ws.module("five.it", tune_text)
+        wav = ws.path("ref.wav")
+        check_equal(ws.run(tune, "-q", "-o", wav).status, 0, "a reference WAVE export")
+        with open(wav, "rb") as f:
+            little = f.read()[44:]
+        record = [44100, 128, 2, 1, 2, 20, 60, 40, 50, 50, 20, 0, 5, 1]
+        with open(ws.settings_file(), "wb") as f:
+            f.write(struct.pack("=14i", *record))
+        raw = ws.path("big.raw")
+        r = ws.run(tune, "-o", raw, "-f", "s16be")
+        check(">>> Exporting audio to raw 16-bit PCM, big-endian," in r.out, "labelled big-endian",
+              r.out)
+        with open(raw, "rb") as f:
+            swapped = f.read()
+        # Raw chunks are smaller than the WAVE's, so the song may end a chunk earlier.
+        start = little[:len(swapped)]
+        check(len(swapped) > 0 and swapped[0::2] == start[1::2] and swapped[1::2] == start[0::2],
+              "and its samples are big-endian")
+        r = ws.run(stdin=b"ls\nadvanced\n")
+        check("+ five.it: <Order Five> [IT, " in r.out, "the probe reads the IT tag", r.out)
+        check("|Endianness     |little-endian  |" in r.out, "the table says little-endian", r.out)
+
+
 test_damaged_modules()
 test_damaged_settings()
+test_damaged_byte_order()
 finish()

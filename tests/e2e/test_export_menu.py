@@ -66,11 +66,14 @@ def test_menu():
         r, parts = session(ws, tune, ["export", "x.it", "h"])
         check_equal(r.err, ">>> ERROR: ModPlug compiled without 'save' support\n"
                            ">>> ERROR: Error while exporting!\n", "h always fails")
+        reason = "CAN'T open(\"{}\"): No such file or directory\n"
         r, parts = session(ws, tune, ["export", ws.path("no/dir/x.wav"), "a"])
-        check_equal(r.err, ">>> ERROR: Error while exporting!\n", "a failed WAVE export")
+        check_equal(r.err, ">>> ERROR: " + reason.format(ws.path("no/dir/x.wav")) +
+                    ">>> ERROR: Error while exporting!\n", "a failed WAVE export, reason first")
         r, parts = session(ws, tune, ["export", ws.path("no/dir/x.aiff"), "c"])
-        check_equal((r.err, parts[2].endswith("format> Error while exporting!\n")), ("", True),
-                    "a failed AIFF export is reported on standard output")
+        check_equal((r.err, parts[2].endswith("format> Error while exporting!\n")),
+                    (">>> ERROR: " + reason.format(ws.path("no/dir/x.aiff")), True),
+                    "a failed AIFF export is reported on standard output, its reason on error")
         for letter, bits in [("b", 16), ("c", 24), ("d", 32)]:
             name = ws.path(f"menu{bits}.aiff")
             session(ws, tune, ["export", name, letter])

@@ -177,6 +177,31 @@ def test_completion_at_file_questions(ws):
                 "load, new item and save took the completed names, nothing added")
 
 
+def test_typed_ahead_and_ctrl_d_at_a_question(ws):
+    ws.module("tune-a.xm", tune("Tune A"))
+    term, prompt = start(ws)
+    with term:
+        term.send_line("open tune-a.xm")
+        term.expect(prompt)
+        # Ctrl-D at a question other than the prompt is its empty answer and no more: the
+        # prompt after it waits for the user.
+        term.send_line("export")
+        term.expect(EXPORT_QUESTION)
+        term.send(CTRL_D)
+        term.expect(prompt)
+        check(os.listdir(ws.root).count("typed.wav") == 0, "Ctrl-D cancelled the export")
+        # Lines pasted in one go, the format question's plain answer among the edited
+        # ones: every line reaches the question it was meant for.
+        lines = ["export", "typed.wav", "a", "version", "volume 70", "!"]
+        term.send("".join(line + "\r" for line in lines))
+        term.expect(re.compile(r"!\nvolume 70\n" + re.escape(prompt)))
+        check(BANNER in term.text(), "the version ran after the export", term.tail(400))
+        term.send_line("quit")
+        check_equal(term.wait(), 0, "quit ends the session")
+    with open(ws.path("typed.wav"), "rb") as wav:
+        check_equal(wav.read(4), b"RIFF", "the pasted export wrote its file")
+
+
 def test_ends_restore_the_terminal(ws):
     cases = [
         ("Ctrl-D on an empty line", [CTRL_D], None, 0, "^D\n"),
@@ -218,7 +243,8 @@ def test_pipe_takes_the_keys_as_bytes(ws):
 
 
 for test in [test_editing_keys_and_history, test_completion_at_the_prompt,
-             test_completion_at_file_questions, test_ends_restore_the_terminal,
+             test_completion_at_file_questions, test_typed_ahead_and_ctrl_d_at_a_question,
+             test_ends_restore_the_terminal,
              test_pipe_takes_the_keys_as_bytes]:
     with Workspace() as ws:
         test(ws)

@@ -48,7 +48,10 @@ def test_settings_survive():
             saved = f.read()
         for after in (0, 10, 55):
             r = ws.run("-q", stdin=b"volume 500\nsaveconfig\n", env=failing(after))
-            check_equal(r.status, 0, f"saveconfig on a full disk ({after} bytes): no crash")
+            check_equal((r.status, r.err),
+                        (0, f">>> ERROR: CAN'T write(\"{ws.settings_file()}\"): "
+                            "No space left on device\n"),
+                        f"saveconfig on a full disk ({after} bytes): reported, no crash")
             with open(ws.settings_file(), "rb") as f:
                 check_equal(f.read(), saved, f"the old settings stay whole ({after} bytes)")
             r = ws.run("-v", "600", "-w", env=failing(after))
@@ -66,8 +69,10 @@ def test_exports_touch_nothing_else():
         for option, name in cases:
             words = ["-o", ws.path(name)] if option == "-o" else ["-o", ws.path("x24"), option, name]
             r = ws.run(tune, *words, env=failing(30000))
-            check(r.status == 2 and r.err.endswith(">>> ERROR: export failed!\n"),
-                  f"{words}: a full disk fails the export", r)
+            check_equal((r.status, r.err),
+                        (2, f">>> ERROR: CAN'T write(\"{words[1]}\"): No space left on device\n"
+                            ">>> ERROR: export failed!\n"),
+                        f"{words}: a full disk fails the export, its reason first")
             after = snapshot(ws.root)
             written = words[1][len(ws.root) + 1:]
             check(written in after, f"{words}: the partial file stays")
@@ -79,10 +84,13 @@ def test_exports_touch_nothing_else():
 def test_reported_write_failures():
     with Workspace() as ws:
         tune = ws.module("tune.it", TUNE)
+        full = "No space left on device"
         r = ws.run(tune, "-s", ws.path("s.txt"), env=failing(5))
-        check_equal(r.err, ">>> ERROR: write(2) failed\n", "a sample list that cannot be written")
+        check_equal(r.err, f">>> ERROR: CAN'T write(\"{ws.path('s.txt')}\"): {full}\n"
+                    ">>> ERROR: write(2) failed\n", "a sample list that cannot be written")
         r = ws.run(tune, "-I", ws.path("i.txt"), env=failing(5))
-        check_equal(r.err, ">>> ERROR: write(2) failed!\n", "an instrument list likewise")
+        check_equal(r.err, f">>> ERROR: CAN'T write(\"{ws.path('i.txt')}\"): {full}\n"
+                    ">>> ERROR: write(2) failed!\n", "an instrument list likewise")
         list_file = ws.path("list.txt")
         with open(list_file, "w") as f:
             f.write("an older playlist\n")
