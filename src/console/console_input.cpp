@@ -107,21 +107,10 @@ int take_read(ssize_t got, int error, short events) {
     return 0;
 }
 
-// Fills the empty buffer, waiting for input. Returns 1 when bytes came, 0 at an end.
-int fill_buffer() {
-    for (;;) {
-        short events = 0;
-        wait_readable(-1, &events);
-        ssize_t got = read(STDIN_FILENO, buffer, BUFFER_SIZE);
-        int taken = take_read(got, errno, events);
-        if (taken >= 0)
-            return taken;
-    }
-}
-
 // One read that never blocks, even on an input whose descriptor blocks: the flag is set
 // for the moment of the read only, since the open file may be shared with other processes.
-int fill_buffer_now(short events) {
+// Returns what take_read does.
+int read_now(short events) {
     int flags = fcntl(STDIN_FILENO, F_GETFL);
     bool set_here = flags >= 0 && (flags & O_NONBLOCK) == 0;
     if (set_here)
@@ -133,7 +122,21 @@ int fill_buffer_now(short events) {
     int error = errno;
     if (set_here)
         fcntl(STDIN_FILENO, F_SETFL, flags);
-    return take_read(got, error, events) > 0 ? 1 : 0;
+    return take_read(got, error, events);
+}
+
+// Fills the empty buffer, waiting for input. Returns 1 when bytes came, 0 at an end. The
+// read after the wait never blocks: what made the input readable may be gone by then (a
+// Ctrl-C empties the terminal's queue as its SIGINT arrives), and a blocking read would
+// sleep through the signal; the wait is asked again instead, and it sees the signal.
+int fill_buffer() {
+    for (;;) {
+        short events = 0;
+        wait_readable(-1, &events);
+        int taken = read_now(events);
+        if (taken >= 0)
+            return taken;
+    }
 }
 
 // At the end of the program a seekable input gets back what was read ahead, so that
@@ -174,6 +177,10 @@ void begin_console_answer() {
     answer_ended = exhausted;
 }
 
+void end_console_answer() {
+    note_end(false);
+}
+
 size_t console_input_bytes(const char **bytes) {
     if (unread_count() == 0 && (answer_ended || exhausted || !fill_buffer()))
         return 0;
@@ -195,5 +202,5 @@ int console_byte_ready(int timeout_ms) {
         return 0;
     if (is_terminal)
         return 1;
-    return fill_buffer_now(events);
+    return read_now(events) > 0 ? 1 : 0;
 }

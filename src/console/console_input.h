@@ -25,6 +25,11 @@ int console_input_exhausted();
 /// a terminal). Every reader of an answer calls it first.
 void begin_console_answer();
 
+/// Ends the current answer as Ctrl-D at a terminal does, for a reader that sees that key
+/// as a byte (the line editor, whose terminal mode does not turn it into an end of file):
+/// console_input_ended reports 1 until the next answer begins.
+void end_console_answer();
+
 /// The bytes waiting in the buffer, filled from standard input when empty (waiting for
 /// it; a SIGINT, SIGTERM or SIGHUP during the wait ends the program). Sets *bytes and
 /// returns their count; 0 when the input has ended for this answer.

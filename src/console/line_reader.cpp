@@ -104,12 +104,18 @@ char *read_console_line(const char *question) {
         if (newline != nullptr)
             break;
     }
-    if (!line.too_long)
-        return line.finish(question);
+    if (line.too_long)
+        return refuse_long_answer(question);
+    return line.finish(question);
+}
+
+char *refuse_long_answer(const char *question) {
     owned_text name(copy_string(question));
     if (!name)
         return nullptr;
     trim_right(name.get());
+    line_text line;
+    line.too_long = true;
     return line.finish(name.get());
 }
 

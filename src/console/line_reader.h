@@ -26,6 +26,11 @@ char *read_line(FILE *stream, const char *name);
 /// the program.
 char *read_console_line(const char *question);
 
+/// What question gets for an answer longer than LINE_LIMIT, from whichever reader took
+/// it: the report read_console_line gives, and the empty answer. Returns a newly allocated
+/// text that the caller frees, or null when memory runs out.
+char *refuse_long_answer(const char *question);
+
 /// One character from standard input (EOF at the end of the input), waiting for it; a
 /// SIGINT, SIGTERM or SIGHUP during the wait ends the program. At a terminal, Ctrl-D
 /// gives EOF for this call only.

@@ -7,7 +7,9 @@
 namespace {
 
 termios saved_modes;
-volatile std::sig_atomic_t raw_mode_on = 0;
+// Set while saved_modes holds modes that every exit must put back.
+volatile std::sig_atomic_t modes_saved = 0;
+bool raw_mode_on = false;
 sigset_t mask_before_raw;
 
 // Signals whose default action ends the process without running any code of ours: held
@@ -23,10 +25,19 @@ int terminal_in_foreground() {
     return group != -1 && group == getpgrp() ? 1 : 0;
 }
 
-int enter_raw_mode() {
-    if (raw_mode_on || !terminal_in_foreground())
+int save_terminal_modes() {
+    if (modes_saved || tcgetattr(STDIN_FILENO, &saved_modes) != 0)
         return 0;
-    if (tcgetattr(STDIN_FILENO, &saved_modes) != 0)
+    modes_saved = 1;
+    return 1;
+}
+
+void forget_terminal_modes() {
+    modes_saved = 0;
+}
+
+int enter_raw_mode() {
+    if (raw_mode_on || !terminal_in_foreground() || !save_terminal_modes())
         return 0;
     sigset_t held;
     sigemptyset(&held);
@@ -35,7 +46,7 @@ int enter_raw_mode() {
     sigprocmask(SIG_BLOCK, &held, &mask_before_raw);
     termios raw = saved_modes;
     cfmakeraw(&raw);
-    raw_mode_on = 1;
+    raw_mode_on = true;
     tcsetattr(STDIN_FILENO, TCSANOW, &raw);
     return 1;
 }
@@ -44,11 +55,12 @@ void leave_raw_mode() {
     if (!raw_mode_on)
         return;
     tcsetattr(STDIN_FILENO, TCSANOW, &saved_modes);
-    raw_mode_on = 0;
+    modes_saved = 0;
+    raw_mode_on = false;
     sigprocmask(SIG_SETMASK, &mask_before_raw, nullptr);
 }
 
 void restore_terminal_mode() {
-    if (raw_mode_on)
+    if (modes_saved)
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_modes);
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "console/console_question.h"
 #include "console/line_reader.h"
 #include "console/log.h"
 #include "console/program_exit.h"
@@ -135,7 +136,9 @@ owned_text ask(const char *question) {
 } // namespace
 
 void export_menu(const char *) {
-    owned_text path = ask(FILENAME_QUESTION);
+    owned_text path(ask_file_name(FILENAME_QUESTION));
+    if (!path)
+        exit_out_of_memory();
     trim_right(path.get());
     if (path.get()[0] == '\0')
         return;

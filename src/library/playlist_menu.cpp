@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "console/console_question.h"
 #include "console/line_reader.h"
 #include "console/log.h"
 #include "console/program_exit.h"
@@ -75,6 +76,11 @@ owned_text ask_or_exit(const char *prompt) {
     return answer;
 }
 
+// A file name at FILENAME_PROMPT (Tab completes it at a terminal); null when memory ran out.
+owned_text ask_file() {
+    return owned_text(ask_file_name(FILENAME_PROMPT));
+}
+
 // Waits up to KEY_WAIT_SECONDS for a key (not consumed). Returns 1 when one is waiting,
 // 0 when none came (an input at its end, or a background job, has no key to give). An
 // exit signal before or during the wait ends the program here, not just the playlist.
@@ -97,7 +103,9 @@ bool start_import(const menu_context &context) {
 }
 
 bool start_load(const menu_context &) {
-    owned_text name = ask_or_exit(FILENAME_PROMPT);
+    owned_text name = ask_file();
+    if (!name)
+        exit_out_of_memory();
     if (name.get()[0] == '\0')
         return false;
     report_playlist_result(load_playlist(name.get()), name.get());
@@ -142,7 +150,7 @@ menu_step play_items(const menu_context &) {
 }
 
 menu_step save_items(const menu_context &) {
-    owned_text name = ask(FILENAME_PROMPT);
+    owned_text name = ask_file();
     if (!name) {
         report_out_of_memory();
         return menu_step::stay;
@@ -153,7 +161,7 @@ menu_step save_items(const menu_context &) {
 }
 
 menu_step add_item(const menu_context &context) {
-    owned_text name = ask(FILENAME_PROMPT);
+    owned_text name = ask_file();
     if (!name) {
         report_out_of_memory();
         return menu_step::stay;

@@ -2,9 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <unistd.h>
 
+#include "console/console_question.h"
+#include "console/line_history.h"
 #include "console/line_reader.h"
 #include "console/log.h"
 #include "console/program_exit.h"
@@ -19,20 +20,28 @@ bool is_blank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// Shows the prompt and reads the command line typed at it; null when memory ran out.
-char *read_command_line() {
+constexpr const char *PROMPT_FORMAT = "marrowtide[%s]%% ";
+
+// The prompt text with the current directory, newly allocated; null when memory runs out.
+char *make_prompt() {
     // getcwd with a null buffer sizes the text itself, so deep directories still show.
     owned_text directory(getcwd(nullptr, 0));
     const char *shown = directory ? directory.get() : "?";
-    std::printf("marrowtide[%s]%% ", shown);
-    std::fflush(stdout);
-    // The prompt names the question when its answer is too long.
-    size_t size = std::strlen(shown) + sizeof "marrowtide[]%";
-    owned_text prompt(static_cast<char *>(std::malloc(size)));
-    if (!prompt)
-        return nullptr;
-    std::snprintf(prompt.get(), size, "marrowtide[%s]%%", shown);
-    return read_console_line(prompt.get());
+    int length = std::snprintf(nullptr, 0, PROMPT_FORMAT, shown);
+    char *prompt = static_cast<char *>(std::malloc(static_cast<size_t>(length) + 1));
+    if (prompt != nullptr)
+        std::snprintf(prompt, static_cast<size_t>(length) + 1, PROMPT_FORMAT, shown);
+    return prompt;
+}
+
+// The words Tab completes at the start of a line: the command table's names.
+const char *command_word(size_t index) {
+    return command_table[index].command_name;
+}
+
+owned_text ask_line() {
+    owned_text prompt(make_prompt());
+    return owned_text(ask_command_line(prompt ? prompt.get() : "marrowtide[?]% ", command_word));
 }
 
 // Runs the remembered line on a copy, so that it stays as it was typed.
@@ -76,9 +85,8 @@ void run_command_line(char *line) {
 }
 
 void shell_loop() {
-    owned_text last_command;
     for (;;) {
-        owned_text line(read_command_line());
+        owned_text line = ask_line();
         exit_if_signalled();
         if (!line) {
             std::fputs(OUT_OF_MEMORY_TEXT, stderr);
@@ -89,16 +97,19 @@ void shell_loop() {
             std::putchar('\n');
             cmd_quit(nullptr);
         }
+        // The history's newest line is the one the '!' forms repeat; a line that begins
+        // with '!' is never remembered.
         if (line.get()[0] == '!') {
-            if (!last_command)
+            const char *last_command = history_newest();
+            if (last_command == nullptr)
                 continue;
             if (line.get()[1] == '!')
-                run_remembered(last_command.get());
+                run_remembered(last_command);
             else
-                std::printf("%s\n", last_command.get());
+                std::printf("%s\n", last_command);
             continue;
         }
-        last_command.reset(copy_string(line.get()));
+        history_add(line.get());
         run_command_line(line.get());
     }
 }

@@ -91,6 +91,8 @@ class Terminal:
         # Our own open of the slave, separate from the one the program inherits, so that
         # nothing done to it (O_NONBLOCK) changes the program's descriptors.
         self._slave = os.open(self.tty_name, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        # The whole settings the program finds, to compare with those it leaves behind.
+        self.settings_at_start = termios.tcgetattr(self._slave)
         self._raw = bytearray()
         self._lock = threading.Condition()
         self._pos = 0
@@ -258,6 +260,11 @@ class Terminal:
         lflag = termios.tcgetattr(self._slave)[3]
         return Mode(bool(lflag & termios.ICANON), bool(lflag & termios.ECHO),
                     bool(lflag & termios.ISIG))
+
+    def terminal_settings(self):
+        """The line discipline's whole settings now, as termios.tcgetattr gives them: the
+        input, output, control and local flags, the speeds and the control characters."""
+        return termios.tcgetattr(self._slave)
 
     def terminal_mode_after_exit(self, timeout=10):
         """Waits for the program to exit and tells whether it left the terminal in normal
