@@ -2,6 +2,7 @@
 input, make fixture modules with the project's module writer, and report results."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -86,3 +87,25 @@ def finish():
     """Prints the closing line and exits with the script's status."""
     print(f"{_passed} passed, {len(_failures)} failed")
     sys.exit(1 if _failures else 0)
+
+
+def long_tune(name):
+    """An XM of 8 orders of 64 rows on 4 channels: about a minute of playing time, for
+    tests that stop it early."""
+    return (f"format xm\nname {name}\nchannels 4\nsample square 16 64 loop beep\n"
+            "instrument 1 beeper\npattern 0 64\nseq 0 0 4 1 C-4 E-4 G-4 C-5\n"
+            "order 0 0 0 0 0 0 0 0\n")
+
+
+def big_tune(name, orders):
+    """An IT of the given count of 64-row orders on 16 channels: about 7.5 s of playing
+    time an order, an export long enough to be stopped in the middle."""
+    return (f"format it\nname {name}\nchannels 16\nsample square 16 64 loop beep\n"
+            "instrument 1 beeper\npattern 0 64\nseq 0 0 2 1 C-4 E-4 G-4 C-5\ncopy 0\n"
+            + "".join(f"seq {c} {c % 4} 2 1 C-3 G-3 C-4\n" for c in range(1, 16))
+            + "order " + " ".join(["0"] * orders) + "\n")
+
+
+# The status line of playback, and the pause menu a key opens.
+STATUS = re.compile(r">>> \{(\d+):(\d\d)\}  ord: \d+ - pat: \d+ - row: \d+ - tempo: \d+     \r")
+PAUSE_MENU = ">>> \n\n>>> Paused\nResume => ENTER\nStop   => S\n\noption? "

@@ -12,7 +12,8 @@ import subprocess
 import time
 
 import terminal
-from harness import BINARY, Result, Workspace, check, check_equal, finish
+from harness import (BINARY, PAUSE_MENU, STATUS, Result, Workspace, check, check_equal, finish,
+                     long_tune)
 from pulse import PulseServer
 
 BINARY = os.path.abspath(BINARY)  # the runs below start in other directories
@@ -39,19 +40,7 @@ note 8 1 G-4 1
 order 0 0 0 0
 """ + "".join(f"message line {n} of the song text\n" for n in range(60))
 
-# 64 rows: 7.68 s a pattern, 8 orders: about a minute; the tests stop it early.
-LONG_TUNE = """format xm
-name Any Input Long
-channels 4
-sample square 16 64 loop beep
-instrument 1 beeper
-pattern 0 64
-seq 0 0 4 1 C-4 E-4 G-4 C-5
-order 0 0 0 0 0 0 0 0
-"""
-
-STATUS = re.compile(r">>> \{(\d+):(\d\d)\}  ord: \d+ - pat: \d+ - row: \d+ - tempo: \d+     \r")
-PAUSE_MENU = ">>> \n\n>>> Paused\nResume => ENTER\nStop   => S\n\noption? "
+LONG_TUNE = long_tune("Any Input Long")
 STOP_NOTICE = "[press any key to stop playlist]"
 QUIT_WARNING = ">>> WARNING: playlist will be deleted. are you sure [y/n]? "
 

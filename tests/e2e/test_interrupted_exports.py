@@ -9,20 +9,11 @@ import time
 
 import terminal
 from audio_files import aifc_frames, aiff_chunks, sndfile_read, wave_sizes
-from harness import BINARY, Workspace, check, check_equal, finish
+from harness import BINARY, Workspace, big_tune, check, check_equal, finish
 
 # 24 orders of 64 rows on 16 channels: three minutes of audio, long enough to be caught
 # in the middle of its export.
-BIG_TUNE = """format it
-name Interrupted
-channels 16
-sample square 16 64 loop beep
-instrument 1 beeper
-pattern 0 64
-seq 0 0 2 1 C-4 E-4 G-4 C-5
-copy 0
-""" + "".join(f"seq {c} {c % 4} 2 1 C-3 G-3 C-4\n" for c in range(1, 16)) + \
-    "order " + " ".join(["0"] * 24) + "\n"
+BIG_TUNE = big_tune("Interrupted", 24)
 
 GROWN = 300000  # bytes in the file before the signal is sent
 

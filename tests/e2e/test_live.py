@@ -8,7 +8,8 @@ import signal
 import time
 
 import terminal
-from harness import BINARY, Workspace, check, check_equal, finish
+from harness import (BINARY, PAUSE_MENU, STATUS, Workspace, big_tune, check, check_equal, finish,
+                     long_tune)
 from pulse import PulseServer
 
 # 16 rows at speed 6, tempo 125: 1.92 s a pattern. Two orders: 3.84 s.
@@ -23,19 +24,7 @@ note 8 0 G-4 1
 order 0 0
 """
 
-# 64 rows: 7.68 s a pattern, 8 orders: about a minute; the tests stop it early.
-LONG_TUNE = """format xm
-name Live Long
-channels 4
-sample square 16 64 loop beep
-instrument 1 beeper
-pattern 0 64
-seq 0 0 4 1 C-4 E-4 G-4 C-5
-order 0 0 0 0 0 0 0 0
-"""
-
-STATUS = re.compile(r">>> \{(\d+):(\d\d)\}  ord: \d+ - pat: \d+ - row: \d+ - tempo: \d+     \r")
-PAUSE_MENU = ">>> \n\n>>> Paused\nResume => ENTER\nStop   => S\n\noption? "
+LONG_TUNE = long_tune("Live Long")
 
 
 def environment(ws, server):
@@ -133,16 +122,7 @@ def test_signals(ws, server):
 
 
 # 64 orders of 64 rows on 16 channels: about eight minutes, an export of a second or so.
-BIG_TUNE = """format it
-name Live Big
-channels 16
-sample square 16 64 loop beep
-instrument 1 beeper
-pattern 0 64
-seq 0 0 2 1 C-4 E-4 G-4 C-5
-copy 0
-""" + "".join(f"seq {c} {c % 4} 2 1 C-3 G-3 C-4\n" for c in range(1, 16)) + \
-    "order " + " ".join(["0"] * 64) + "\n" + \
+BIG_TUNE = big_tune("Live Big", 64) + \
     "".join(f"message line {n} of a long song text\n" for n in range(40))
 
 
