@@ -8,10 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "console/utf8_text.h"
 #include "console/fd_write.h"
 #include "console/log.h"
 #include "console/program_exit.h"
+#include "console/utf8_text.h"
 #include "export/song_text.h"
 #include "playback/module_loader.h"
 #include "playback/module_state.h"
