@@ -1,6 +1,8 @@
 #include "export/sndfile_writer.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -162,6 +164,144 @@ TEST(SndfileWriterTest, FailuresSayWhy) {
     });
     EXPECT_EQ(printed.err.rfind(">>> ERROR: CAN'T write \"" + opus + "\": ", 0), 0u) << printed.err;
     EXPECT_EQ(read_file(opus), "");
+}
+
+// AIFF as the AIFF export writes it: texts kept as given and cut, failures told as
+// failed system calls.
+sound_file_format aiff_format(int subtype, int channels, int rate, size_t text_limit = 8189) {
+    return {SF_FORMAT_AIFF | subtype, channels, rate, -1, text_limit, true};
+}
+
+TEST(SndfileWriterTest, AiffSamplesKeepTheirTopBitsInEveryDepth) {
+    struct depth_case {
+        int subtype;
+        int channels;
+        int rate;
+        int shift; // how libsndfile cuts a 32-bit value to the stored bits
+    } cases[] = {
+        {SF_FORMAT_PCM_16, 2, 44100, 16},
+        {SF_FORMAT_PCM_24, 1, 22050, 8},
+        {SF_FORMAT_PCM_32, 3, 8000, 0},
+    };
+    for (const depth_case &c : cases) {
+        SCOPED_TRACE(c.shift);
+        temp_dir dir;
+        std::string path = dir.file("depth.aiff");
+        // Whole rounds of the probes, the frames split over two writes.
+        std::vector<int32_t> samples = probe_rounds(3 * c.channels);
+        size_t first = (samples.size() / c.channels / 2) * c.channels;
+        captured_output printed = capture_output([&] {
+            sound_writer *writer = sound_writer_open(
+                path.c_str(), aiff_format(c.subtype, c.channels, c.rate), "", nullptr);
+            ASSERT_NE(writer, nullptr);
+            EXPECT_EQ(sound_writer_write32(writer, samples.data(), first), 1);
+            EXPECT_EQ(sound_writer_write32(writer, samples.data() + first, samples.size() - first),
+                      1);
+            EXPECT_EQ(sound_writer_finish(writer), 1);
+        });
+        EXPECT_EQ(printed.err, "");
+
+        read_back got = read_aiff(path);
+        EXPECT_EQ(got.info.format, SF_FORMAT_AIFF | c.subtype);
+        EXPECT_EQ(got.info.channels, c.channels);
+        EXPECT_EQ(got.info.samplerate, c.rate);
+        ASSERT_EQ(got.samples.size(), samples.size());
+        for (size_t i = 0; i < samples.size(); ++i)
+            ASSERT_EQ(got.samples[i],
+                      static_cast<int32_t>(static_cast<uint32_t>(samples[i] >> c.shift) << c.shift))
+                << "sample " << i << " = " << samples[i];
+    }
+}
+
+// Kept as given, texts are neither converted nor padded: odd and even lengths, bytes that
+// are no UTF-8, and texts cut at the limit. An empty or missing text writes no chunk.
+TEST(SndfileWriterTest, AiffTextsAreStoredAsGivenCutToTheLimit) {
+    struct text_case {
+        size_t limit;
+        const char *name;
+        const char *annotation;
+        std::optional<std::string> name_chunk;
+        std::optional<std::string> anno_chunk;
+    } cases[] = {
+        {8189, "Odd", "two\n\nlines", "Odd", "two\n\nlines"},
+        {8189, "Even", "", "Even", std::nullopt},
+        {8189, "", "only a note", std::nullopt, "only a note"},
+        {8189, nullptr, nullptr, std::nullopt, std::nullopt},
+        {8189, "Caf\xe9", "\xff\r\x80", "Caf\xe9", "\xff\r\x80"},
+        {5, "Long Name", "12345", "Long ", "12345"},
+        {1, "ab", "\xe9\xe9", "a", "\xe9"},
+    };
+    for (const text_case &c : cases) {
+        SCOPED_TRACE(c.name_chunk.value_or("-") + "|" + c.anno_chunk.value_or("-"));
+        temp_dir dir;
+        std::string path = dir.file("texts.aiff");
+        const int32_t frames[] = {0x10000, -0x10000, 0x20000, -0x20000};
+        sound_writer *writer = sound_writer_open(
+            path.c_str(), aiff_format(SF_FORMAT_PCM_16, 2, 44100, c.limit), c.name, c.annotation);
+        ASSERT_NE(writer, nullptr);
+        EXPECT_EQ(sound_writer_write32(writer, frames, 4), 1);
+        EXPECT_EQ(sound_writer_finish(writer), 1);
+
+        std::string bytes = read_file(path);
+        EXPECT_EQ(aiff_chunk(bytes, "NAME"), c.name_chunk);
+        EXPECT_EQ(aiff_chunk(bytes, "ANNO"), c.anno_chunk);
+        read_back got = read_aiff(path);
+        EXPECT_EQ(got.info.frames, 2);
+        EXPECT_EQ(got.title, c.name_chunk);
+        EXPECT_EQ(got.comment, c.anno_chunk);
+    }
+}
+
+// Told as system calls, a failure names the call and the system's reason, once; after a
+// failed write the file still holds what was written before.
+TEST(SndfileWriterTest, AiffFailuresAreToldAsSystemCalls) {
+    temp_dir dir;
+    struct open_case {
+        std::string path;
+        sound_file_format format;
+        bool stays; // a file that was created stays, empty
+        std::string report;
+    } cases[] = {
+        {dir.file("no/such/dir.aiff"), aiff_format(SF_FORMAT_PCM_16, 2, 44100), false,
+         "CAN'T open(\"" + dir.file("no/such/dir.aiff") + "\"): No such file or directory"},
+        {dir.path, aiff_format(SF_FORMAT_PCM_16, 2, 44100), true,
+         "CAN'T open(\"" + dir.path + "\"): Is a directory"},
+        // libsndfile writes the header as it opens the file.
+        {"/dev/full", aiff_format(SF_FORMAT_PCM_16, 2, 44100), true,
+         "CAN'T write(\"/dev/full\"): No space left on device"},
+        {dir.file("vorbis.aiff"), aiff_format(SF_FORMAT_VORBIS, 2, 44100), true,
+         "CAN'T write(\"" + dir.file("vorbis.aiff") + "\"): Invalid argument"},
+        {dir.file("none.aiff"), aiff_format(0, 2, 44100), true,
+         "CAN'T write(\"" + dir.file("none.aiff") + "\"): Invalid argument"},
+        {dir.file("silent.aiff"), aiff_format(SF_FORMAT_PCM_24, 0, 44100), true,
+         "CAN'T write(\"" + dir.file("silent.aiff") + "\"): Invalid argument"},
+    };
+    for (const open_case &c : cases) {
+        SCOPED_TRACE(c.path);
+        captured_output printed = capture_output(
+            [&] { EXPECT_EQ(sound_writer_open(c.path.c_str(), c.format, "t", "c"), nullptr); });
+        EXPECT_EQ(printed.err, ">>> ERROR: " + c.report + "\n");
+        EXPECT_EQ(std::filesystem::exists(c.path), c.stays);
+        if (c.stays && std::filesystem::is_regular_file(c.path)) {
+            EXPECT_EQ(read_file(c.path), "");
+        }
+    }
+
+    // A write of half a frame fails without a system error.
+    std::string path = dir.file("partial.aiff");
+    const int32_t frames[] = {1 << 16, 2 << 16, 3 << 16, 4 << 16};
+    captured_output printed = capture_output([&] {
+        sound_writer *writer =
+            sound_writer_open(path.c_str(), aiff_format(SF_FORMAT_PCM_16, 2, 44100), "n", "");
+        ASSERT_NE(writer, nullptr);
+        EXPECT_EQ(sound_writer_write32(writer, frames, 4), 1);
+        EXPECT_EQ(sound_writer_write32(writer, frames, 3), 0);
+        sound_writer_finish(writer);
+    });
+    EXPECT_EQ(printed.err, ">>> ERROR: CAN'T write(\"" + path + "\"): Input/output error\n");
+    read_back got = read_aiff(path);
+    EXPECT_EQ(got.samples, (std::vector<int>{1 << 16, 2 << 16, 3 << 16, 4 << 16}));
+    EXPECT_EQ(got.title, "n");
 }
 
 // The queue hands over pieces of any size, the encoder thread writes them in order.
