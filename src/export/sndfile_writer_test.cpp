@@ -28,32 +28,39 @@ std::vector<int32_t> probe_rounds(int rounds) {
     return samples;
 }
 
-TEST(SndfileWriterTest, FlacKeepsEverySampleAndTheTags) {
-    struct flac_case {
-        int subtype;
+// AIFF as the AIFF export writes it: texts kept as given and cut, failures told as
+// failed system calls.
+sound_file_format aiff_format(int subtype, int channels, int rate, size_t text_limit = 8189) {
+    return {SF_FORMAT_AIFF | subtype, channels, rate, -1, text_limit, true};
+}
+
+// The lossless formats keep the top bits of every sample, in every depth, and the tags.
+TEST(SndfileWriterTest, LosslessFormatsKeepEverySampleAndTheTags) {
+    struct lossless_case {
+        sound_file_format format;
         int bits; // of the samples handed over
-        int channels;
-        int rate;
-        double compression;
         const char *title;
         const char *comment;
     } cases[] = {
-        {SF_FORMAT_PCM_16, 16, 2, 44100, 0.5, "Song Title", "line one\nline two"},
-        {SF_FORMAT_PCM_24, 32, 1, 22050, -1, "", nullptr},
-        {SF_FORMAT_PCM_16, 16, 1, 11025, 1.0, nullptr, ""},
+        {{SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100, 0.5}, 16, "Song Title", "line one\ntwo"},
+        {{SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 1, 22050, -1}, 32, "", nullptr},
+        {{SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1, 11025, 1.0}, 16, nullptr, ""},
+        {aiff_format(SF_FORMAT_PCM_16, 2, 44100), 32, "Name", "two\n\nlines"},
+        {aiff_format(SF_FORMAT_PCM_24, 1, 22050), 32, nullptr, "note"},
+        {aiff_format(SF_FORMAT_PCM_32, 3, 8000), 32, "", nullptr},
     };
-    for (const flac_case &c : cases) {
-        SCOPED_TRACE(c.bits);
+    for (const lossless_case &c : cases) {
+        SCOPED_TRACE(c.format.sf_format);
+        int channels = c.format.channels;
+        int subtype = c.format.sf_format & SF_FORMAT_SUBMASK;
         temp_dir dir;
-        std::string path = dir.file("out.flac");
-        std::vector<int32_t> wide = probe_rounds(4 * c.channels);
+        std::string path = dir.file("out");
+        std::vector<int32_t> wide = probe_rounds(4 * channels);
         std::vector<int16_t> narrow;
         for (int32_t value : wide)
             narrow.push_back(static_cast<int16_t>(value >> 16));
         captured_output printed = capture_output([&] {
-            sound_writer *writer = sound_writer_open(
-                path.c_str(), {SF_FORMAT_FLAC | c.subtype, c.channels, c.rate, c.compression},
-                c.title, c.comment);
+            sound_writer *writer = sound_writer_open(path.c_str(), c.format, c.title, c.comment);
             ASSERT_NE(writer, nullptr);
             // Two writes, so that the file is more than one chunk.
             size_t half = wide.size() / 2;
@@ -70,11 +77,11 @@ TEST(SndfileWriterTest, FlacKeepsEverySampleAndTheTags) {
         EXPECT_EQ(printed.err, "");
 
         read_back got = read_aiff(path);
-        EXPECT_EQ(got.info.format, SF_FORMAT_FLAC | c.subtype);
-        EXPECT_EQ(got.info.channels, c.channels);
-        EXPECT_EQ(got.info.samplerate, c.rate);
+        EXPECT_EQ(got.info.format, c.format.sf_format);
+        EXPECT_EQ(got.info.channels, channels);
+        EXPECT_EQ(got.info.samplerate, c.format.rate);
         ASSERT_EQ(got.samples.size(), wide.size());
-        int shift = c.subtype == SF_FORMAT_PCM_24 ? 8 : 16;
+        int shift = subtype == SF_FORMAT_PCM_32 ? 0 : subtype == SF_FORMAT_PCM_24 ? 8 : 16;
         for (size_t i = 0; i < wide.size(); ++i)
             ASSERT_EQ(got.samples[i],
                       static_cast<int32_t>(static_cast<uint32_t>(wide[i] >> shift) << shift))
@@ -164,53 +171,6 @@ TEST(SndfileWriterTest, FailuresSayWhy) {
     });
     EXPECT_EQ(printed.err.rfind(">>> ERROR: CAN'T write \"" + opus + "\": ", 0), 0u) << printed.err;
     EXPECT_EQ(read_file(opus), "");
-}
-
-// AIFF as the AIFF export writes it: texts kept as given and cut, failures told as
-// failed system calls.
-sound_file_format aiff_format(int subtype, int channels, int rate, size_t text_limit = 8189) {
-    return {SF_FORMAT_AIFF | subtype, channels, rate, -1, text_limit, true};
-}
-
-TEST(SndfileWriterTest, AiffSamplesKeepTheirTopBitsInEveryDepth) {
-    struct depth_case {
-        int subtype;
-        int channels;
-        int rate;
-        int shift; // how libsndfile cuts a 32-bit value to the stored bits
-    } cases[] = {
-        {SF_FORMAT_PCM_16, 2, 44100, 16},
-        {SF_FORMAT_PCM_24, 1, 22050, 8},
-        {SF_FORMAT_PCM_32, 3, 8000, 0},
-    };
-    for (const depth_case &c : cases) {
-        SCOPED_TRACE(c.shift);
-        temp_dir dir;
-        std::string path = dir.file("depth.aiff");
-        // Whole rounds of the probes, the frames split over two writes.
-        std::vector<int32_t> samples = probe_rounds(3 * c.channels);
-        size_t first = (samples.size() / c.channels / 2) * c.channels;
-        captured_output printed = capture_output([&] {
-            sound_writer *writer = sound_writer_open(
-                path.c_str(), aiff_format(c.subtype, c.channels, c.rate), "", nullptr);
-            ASSERT_NE(writer, nullptr);
-            EXPECT_EQ(sound_writer_write32(writer, samples.data(), first), 1);
-            EXPECT_EQ(sound_writer_write32(writer, samples.data() + first, samples.size() - first),
-                      1);
-            EXPECT_EQ(sound_writer_finish(writer), 1);
-        });
-        EXPECT_EQ(printed.err, "");
-
-        read_back got = read_aiff(path);
-        EXPECT_EQ(got.info.format, SF_FORMAT_AIFF | c.subtype);
-        EXPECT_EQ(got.info.channels, c.channels);
-        EXPECT_EQ(got.info.samplerate, c.rate);
-        ASSERT_EQ(got.samples.size(), samples.size());
-        for (size_t i = 0; i < samples.size(); ++i)
-            ASSERT_EQ(got.samples[i],
-                      static_cast<int32_t>(static_cast<uint32_t>(samples[i] >> c.shift) << c.shift))
-                << "sample " << i << " = " << samples[i];
-    }
 }
 
 // Kept as given, texts are neither converted nor padded: odd and even lengths, bytes that
