@@ -4,13 +4,16 @@
 #include <cstring>
 
 #include <libmodplug/modplug.h>
+#include <sndfile.h>
 
 #include "console/log.h"
 #include "console/program_exit.h"
-#include "export/aiff_writer.h"
+#include "console/text.h"
 #include "export/fade_out.h"
 #include "export/loop_guard.h"
 #include "export/output_guard.h"
+#include "export/sndfile_writer.h"
+#include "export/song_text.h"
 #include "playback/audio_output.h"
 #include "playback/decoder_settings.h"
 #include "playback/module_loader.h"
@@ -25,49 +28,65 @@ constexpr int BYTES_PER_SAMPLE = 4;
 // The one buffer every chunk is rendered into: nothing is allocated per chunk.
 int32_t aiff_buffer[AIFF_CHUNK_BYTES / BYTES_PER_SAMPLE];
 
-// The message is changed in the decoder's own copy, over its whole length.
-void carriage_returns_to_line_feeds(char *text) {
-    for (; *text != '\0'; ++text)
-        if (*text == '\r')
-            *text = '\n';
+struct bits_format {
+    int bits;
+    int subtype;
+};
+
+constexpr bits_format BITS_FORMATS[] = {
+    {16, SF_FORMAT_PCM_16},
+    {24, SF_FORMAT_PCM_24},
+    {32, SF_FORMAT_PCM_32},
+    {0, 0},
+};
+
+// The file's format; any other depth gives a format libsndfile refuses, reported as such.
+sound_file_format aiff_format(int bits) {
+    const bits_format *row = BITS_FORMATS;
+    while (row->bits != 0 && row->bits != bits)
+        ++row;
+    return {.sf_format = SF_FORMAT_AIFF | row->subtype,
+            .channels = loaded_format.channels,
+            .rate = loaded_format.rate,
+            .compression = -1,
+            .text_limit = AIFF_TEXT_LIMIT,
+            .system_reasons = true};
 }
 
 // The writer stores a long text cut to what the readers take; the user hears of it.
 void warn_if_cut(const char *what, const char *text) {
-    size_t length = std::strlen(text);
+    size_t length = text == nullptr ? 0 : std::strlen(text);
     if (length > AIFF_TEXT_LIMIT)
         log_warning("the %s has %zu bytes; the AIFF file keeps its first %zu\n", what, length,
                     AIFF_TEXT_LIMIT);
 }
 
-int write_header(aiff_file *file, int bits) {
-    if (!aiff_set_format(file, loaded_format.channels, loaded_format.rate, bits))
-        return 0;
+// Opens the file with the song name as NAME and the message, its line ends as line
+// feeds, as ANNO. Once the file is open the decoder's own message holds the line feeds
+// too. Returns null (reported) when the file cannot be opened.
+sound_writer *open_file(const char *path, int bits) {
     const char *name = ModPlug_GetName(loaded_module);
-    if (name == nullptr)
-        name = "";
-    if (!aiff_set_name(file, name))
-        return 0;
+    owned_text message = song_message_with_line_feeds();
+    sound_writer *file = sound_writer_open(path, aiff_format(bits), name, message.get());
+    if (file == nullptr)
+        return nullptr;
     warn_if_cut("song name", name);
-    char *message = ModPlug_GetMessage(loaded_module);
     if (message != nullptr) {
-        carriage_returns_to_line_feeds(message);
-        if (!aiff_set_annotation(file, message))
-            return 0;
-        warn_if_cut("song message", message);
+        std::memcpy(ModPlug_GetMessage(loaded_module), message.get(), std::strlen(message.get()));
+        warn_if_cut("song message", message.get());
     }
-    return 1;
+    return file;
 }
 
 int write_to_file(void *file, unsigned char *bytes, size_t size) {
-    return aiff_write_samples32(static_cast<aiff_file *>(file),
+    return sound_writer_write32(static_cast<sound_writer *>(file),
                                 reinterpret_cast<const int32_t *>(bytes), size / BYTES_PER_SAMPLE);
 }
 
 // A chunk of a size that is no whole number of samples ends the export, which still
 // counts as done: what was written before it is a complete file. A recorded signal ends
 // the samples after the last whole chunk, and the file is finished as at the song's end.
-int render_chunks(aiff_file *file, fade_line &fade) {
+int render_chunks(sound_writer *file, fade_line &fade) {
     for (;;) {
         if (exit_signal_number != 0)
             return 1;
@@ -87,7 +106,7 @@ int render_chunks(aiff_file *file, fade_line &fade) {
 }
 
 // Every chunk goes through the fade, which lets the song's last seconds go at the end.
-int write_samples(aiff_file *file) {
+int write_samples(sound_writer *file) {
     fade_line fade;
     fade_open(fade, fade_frames_at(loaded_format.rate), loaded_format.channels, BYTES_PER_SAMPLE);
     return render_chunks(file, fade) && fade_finish(fade, write_to_file, file);
@@ -110,24 +129,15 @@ int export_aiff(const char *path, int bits) {
     apply_decoder_settings();
     log_info("Exporting audio as AIFF ('%s')\n", path);
 
-    aiff_file *file = aiff_open(path);
-    if (file == nullptr) {
-        log_system_error("open", path);
+    sound_writer *file = open_file(path, bits);
+    if (file == nullptr)
         return 0;
-    }
-    // The normal end and an interruption take the same way out: the samples are ended and
-    // the file closed through the writer, and any failure is reported with its reason.
-    bool written = write_header(file, bits) != 0;
-    if (written) {
-        ModPlug_SeekOrder(loaded_module, static_cast<int>(start_order));
-        written = aiff_start_samples(file) && write_samples(file) && aiff_end_samples(file);
-    }
-    if (!written)
-        log_system_error("write", path);
-    bool closed = aiff_close(file) != 0;
-    if (written && !closed)
-        log_system_error("close", path);
-    if (!written || !closed)
+    // The normal end and an interruption take the same way out: the file is finished
+    // through the writer, which reports the first failure with its reason.
+    ModPlug_SeekOrder(loaded_module, static_cast<int>(start_order));
+    bool written = write_samples(file) != 0;
+    bool finished = sound_writer_finish(file) != 0;
+    if (!written || !finished)
         return 0;
     if (exit_signal_number == 0)
         log_info("done\n");

@@ -1,6 +1,12 @@
 #pragma once
 // Rendering the loaded module through the decoder at 32 bits into an AIFF file.
 
+#include <cstddef>
+
+/// The longest NAME or ANNO text that libsndfile reads back (its reader gives up on longer
+/// chunks); a longer text is stored as its first AIFF_TEXT_LIMIT bytes.
+inline constexpr size_t AIFF_TEXT_LIMIT = 8189;
+
 /// Renders the loaded module from start_order up to stop_order into an AIFF file at path
 /// (created or truncated) in the format the decoder renders (the settings' channels and
 /// rate) with bits of 16, 24 or 32 per stored sample; the song name goes into the NAME

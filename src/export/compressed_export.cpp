@@ -8,13 +8,13 @@
 
 #include "console/log.h"
 #include "console/program_exit.h"
-#include "console/text.h"
 #include "export/compressed_formats.h"
 #include "export/encode_queue.h"
 #include "export/fade_out.h"
 #include "export/loop_guard.h"
 #include "export/output_guard.h"
 #include "export/sndfile_writer.h"
+#include "export/song_text.h"
 #include "playback/audio_output.h"
 #include "playback/decoder_settings.h"
 #include "playback/module_loader.h"
@@ -56,20 +56,6 @@ int prepare_decoder(const compressed_format &format) {
         return 0;
     ModPlug_SeekOrder(loaded_module, static_cast<int>(start_order));
     return 1;
-}
-
-// A copy of the song message with its line ends as line feeds; null without a message.
-owned_text message_with_line_feeds() {
-    const char *message = ModPlug_GetMessage(loaded_module);
-    if (message == nullptr)
-        return nullptr;
-    owned_text copy(copy_string(message));
-    if (!copy)
-        exit_out_of_memory();
-    for (char *at = copy.get(); *at != '\0'; ++at)
-        if (*at == '\r')
-            *at = '\n';
-    return copy;
 }
 
 struct sink_state {
@@ -128,7 +114,7 @@ int export_compressed(const char *path, const compressed_format &format) {
     log_info("Exporting audio as %s%s ('%s')\n", format.label, format.rendering_note, path);
 
     const char *name = ModPlug_GetName(loaded_module);
-    owned_text message = message_with_line_feeds();
+    owned_text message = song_message_with_line_feeds();
     sound_file_format file_format{format.sf_format, loaded_format.channels, loaded_format.rate,
                                   format.compression};
     open_writer writer{sound_writer_open(path, file_format, name, message.get())};

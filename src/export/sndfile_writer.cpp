@@ -17,6 +17,9 @@ struct sound_writer {
     int fd = -1;
     SNDFILE *sound = nullptr;
     const char *path = nullptr;
+    size_t text_limit = 0;
+    bool system_reasons = false;
+    bool failed = false; ///< a failure was told
 };
 
 namespace {
@@ -28,15 +31,36 @@ void close_writer(sound_writer *writer) {
     delete writer;
 }
 
-// libsndfile refuses an empty text; a tag that would be empty is left out. Tags are
-// UTF-8 in every one of these formats, and a module's bytes need not be: libsndfile's FLAC
-// writer even frees memory twice when handed a tag that is not valid UTF-8.
+// Tells that call failed on the file: as a system call with errno's reason (EIO when
+// libsndfile failed without a system error, so the report never reads "Success"), or in
+// libsndfile's words, sf_reason. Returns 0, for the caller to return.
+int report_failure(sound_writer *writer, const char *call, const char *sf_reason) {
+    if (writer->system_reasons) {
+        if (!writer->failed) {
+            if (errno == 0)
+                errno = EIO;
+            log_system_error(call, writer->path);
+        }
+    } else {
+        log_error("CAN'T write \"%s\": %s\n", writer->path, sf_reason);
+    }
+    writer->failed = true;
+    return 0;
+}
+
+// libsndfile refuses an empty text; a tag that would be empty is left out. Converted, the
+// tags are UTF-8, as the compressed formats hold them and a module's bytes need not be:
+// libsndfile's FLAC writer even frees memory twice when handed a tag that is not valid
+// UTF-8. Kept as given, a text is cut to what the format's readers take.
 int set_tag(sound_writer *writer, int kind, const char *text) {
     if (text == nullptr || text[0] == '\0')
         return 1;
     std::string tag;
     try {
-        append_module_text_utf8(tag, text, std::strlen(text));
+        if (writer->text_limit == 0)
+            append_module_text_utf8(tag, text, std::strlen(text));
+        else
+            tag.assign(text, strnlen(text, writer->text_limit));
     } catch (const std::bad_alloc &) {
         exit_out_of_memory();
     }
@@ -46,14 +70,15 @@ int set_tag(sound_writer *writer, int kind, const char *text) {
 int write_result(sound_writer *writer, sf_count_t written, size_t count) {
     if (written == static_cast<sf_count_t>(count))
         return 1;
-    log_error("CAN'T write \"%s\": %s\n", writer->path, sf_strerror(writer->sound));
-    return 0;
+    return report_failure(writer, "write", sf_strerror(writer->sound));
 }
 
 } // namespace
 
 sound_writer *sound_writer_open(const char *path, const sound_file_format &format,
                                 const char *title, const char *comment) {
+    // The file is created before libsndfile sees it, so a path that cannot be written
+    // fails as the system call it is.
     int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) {
         log_system_error("open", path);
@@ -66,14 +91,24 @@ sound_writer *sound_writer_open(const char *path, const sound_file_format &forma
     }
     writer->fd = fd;
     writer->path = path;
+    writer->text_limit = format.text_limit;
+    writer->system_reasons = format.system_reasons;
     SF_INFO info{};
     info.samplerate = format.rate;
     info.channels = format.channels;
     info.format = format.sf_format;
+    // A format libsndfile cannot write is an invalid argument to the system's way of telling.
+    if (format.system_reasons && sf_format_check(&info) == SF_FALSE) {
+        errno = EINVAL;
+        report_failure(writer, "write", sf_strerror(writer->sound));
+        close_writer(writer);
+        return nullptr;
+    }
     // The descriptor stays ours: libsndfile does not close it, close_writer does.
+    errno = 0;
     writer->sound = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
     if (writer->sound == nullptr) {
-        log_error("CAN'T write \"%s\": %s\n", path, sf_strerror(nullptr));
+        report_failure(writer, "write", sf_strerror(nullptr));
         close_writer(writer);
         return nullptr;
     }
@@ -84,7 +119,7 @@ sound_writer *sound_writer_open(const char *path, const sound_file_format &forma
                                                sizeof level) == SF_TRUE;
     if (!level_taken || !set_tag(writer, SF_STR_TITLE, title) ||
         !set_tag(writer, SF_STR_COMMENT, comment)) {
-        log_error("CAN'T write \"%s\": %s\n", path, sf_strerror(writer->sound));
+        report_failure(writer, "write", sf_strerror(writer->sound));
         close_writer(writer);
         return nullptr;
     }
@@ -94,12 +129,14 @@ sound_writer *sound_writer_open(const char *path, const sound_file_format &forma
 int sound_writer_write16(sound_writer *writer, const int16_t *samples, size_t count) {
     static_assert(sizeof(short) == sizeof(int16_t));
     auto items = static_cast<sf_count_t>(count);
+    errno = 0;
     return write_result(writer, sf_write_short(writer->sound, samples, items), count);
 }
 
 int sound_writer_write32(sound_writer *writer, const int32_t *samples, size_t count) {
     static_assert(sizeof(int) == sizeof(int32_t));
     auto items = static_cast<sf_count_t>(count);
+    errno = 0;
     return write_result(writer, sf_write_int(writer->sound, samples, items), count);
 }
 
@@ -111,20 +148,35 @@ uint64_t sound_writer_bytes(const sound_writer *writer) {
 int sound_writer_finish(sound_writer *writer) {
     if (writer == nullptr)
         return 1;
+    if (writer->system_reasons) {
+        // Told as system calls, the header's sizes are a write of their own before the
+        // close. The update reports nothing itself; a failed write shows in the error.
+        errno = 0;
+        sf_command(writer->sound, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+        if (sf_error(writer->sound) != SF_ERR_NO_ERROR)
+            report_failure(writer, "write", sf_strerror(writer->sound));
+    }
+    // sf_close writes the final header (and the encoders' last frames) before it returns.
+    errno = 0;
     int result = sf_close(writer->sound);
-    writer->sound = nullptr;
-    int closed = close(writer->fd);
-    int error_number = errno;
-    writer->fd = -1;
+    int error_number = 0;
+    if (result != 0)
+        error_number = errno != 0 ? errno : EIO;
+    if (close(writer->fd) != 0 && error_number == 0)
+        error_number = errno;
     const char *path = writer->path;
+    bool system_reasons = writer->system_reasons;
+    bool told = system_reasons && writer->failed;
     delete writer;
-    if (result != 0) {
+    if (error_number == 0)
+        return 1;
+    if (told)
+        return 0;
+    if (result != 0 && !system_reasons) {
         log_error("CAN'T write \"%s\": %s\n", path, sf_error_number(result));
         return 0;
     }
-    if (closed != 0) {
-        log_error("CAN'T close(\"%s\"): %s\n", path, std::strerror(error_number));
-        return 0;
-    }
-    return 1;
+    errno = error_number;
+    log_system_error("close", path);
+    return 0;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Writing a sound file through libsndfile, whatever its format: open with the format and
-// the texts, hand over chunks of samples, finish. The exporters of FLAC, Ogg Vorbis, Ogg
-// Opus and MP3 all write through it.
+// the texts, hand over chunks of samples, finish. The exporters of AIFF, FLAC, Ogg Vorbis,
+// Ogg Opus and MP3 all write through it.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,35 +10,44 @@
 /// sound_writer_finish.
 struct sound_writer;
 
-/// What the file holds.
+/// What the file holds, and how its texts are stored and its failures told.
 struct sound_file_format {
     int sf_format; ///< libsndfile's major format and subtype, as SF_FORMAT_FLAC | SF_FORMAT_PCM_16
     int channels;
     int rate;           ///< Hz
     double compression; ///< libsndfile's compression level, 0..1; negative: its default
+    /// 0: the texts become UTF-8 tags (append_module_text_utf8). Otherwise they are stored
+    /// byte for byte as given, each cut to its first text_limit bytes.
+    size_t text_limit = 0;
+    /// false: a failure is told in libsndfile's words, "CAN'T write \"<path>\": <reason>".
+    /// true: as a failed system call, log_system_error "open", "write" or "close" with the
+    /// system's reason (EINVAL for a format libsndfile cannot write, EIO where it failed
+    /// without a system error), and only the first failure of a file is told.
+    bool system_reasons = false;
 };
 
 /// Creates (or truncates, mode 0644 before the umask) the file at path and opens it for
 /// libsndfile in format, with title and comment as its title and comment tags (null or
-/// empty: no such tag), as UTF-8 where their bytes are, else byte by byte as ISO-8859-1
-/// (append_module_text_utf8). On failure reports why through
-/// log_error, leaves whatever file was created, and returns null; memory running out ends
-/// the program (status 3).
+/// empty: no such tag), stored as format.text_limit says. On failure reports why as
+/// format says (a file that cannot be created always as "CAN'T open(\"<path>\"): <reason>"),
+/// leaves whatever file was created, and returns null; memory running out ends the
+/// program (status 3).
 sound_writer *sound_writer_open(const char *path, const sound_file_format &format,
                                 const char *title, const char *comment);
 
 /// Appends count interleaved samples (whole frames) of 16 bits. Returns 1 when libsndfile
-/// took them all; else reports why through log_error and returns 0.
+/// took them all; else reports why and returns 0.
 int sound_writer_write16(sound_writer *writer, const int16_t *samples, size_t count);
 
 /// As sound_writer_write16 for samples of 32 bits, of which the file keeps the top bits
-/// its depth has room for (the top 24 in a 24-bit file).
+/// its depth has room for (the top 16 in a 16-bit file, the top 24 in a 24-bit one).
 int sound_writer_write32(sound_writer *writer, const int32_t *samples, size_t count);
 
 /// Bytes of the file written so far (the encoders hold some back until they finish).
 uint64_t sound_writer_bytes(const sound_writer *writer);
 
 /// Finishes the file (the encoders' last frames, the headers) and frees writer; null is
-/// ignored. Returns 1 when the file was finished cleanly; else reports why through
-/// log_error and returns 0.
+/// ignored. A file whose writes failed is still finished as far as libsndfile got.
+/// Returns 1 when the file was finished cleanly; else reports why (unless a failure was
+/// told already and format.system_reasons is set) and returns 0.
 int sound_writer_finish(sound_writer *writer);

@@ -1,6 +1,8 @@
 #include "export/sndfile_writer.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,32 +28,39 @@ std::vector<int32_t> probe_rounds(int rounds) {
     return samples;
 }
 
-TEST(SndfileWriterTest, FlacKeepsEverySampleAndTheTags) {
-    struct flac_case {
-        int subtype;
+// AIFF as the AIFF export writes it: texts kept as given and cut, failures told as
+// failed system calls.
+sound_file_format aiff_format(int subtype, int channels, int rate, size_t text_limit = 8189) {
+    return {SF_FORMAT_AIFF | subtype, channels, rate, -1, text_limit, true};
+}
+
+// The lossless formats keep the top bits of every sample, in every depth, and the tags.
+TEST(SndfileWriterTest, LosslessFormatsKeepEverySampleAndTheTags) {
+    struct lossless_case {
+        sound_file_format format;
         int bits; // of the samples handed over
-        int channels;
-        int rate;
-        double compression;
         const char *title;
         const char *comment;
     } cases[] = {
-        {SF_FORMAT_PCM_16, 16, 2, 44100, 0.5, "Song Title", "line one\nline two"},
-        {SF_FORMAT_PCM_24, 32, 1, 22050, -1, "", nullptr},
-        {SF_FORMAT_PCM_16, 16, 1, 11025, 1.0, nullptr, ""},
+        {{SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100, 0.5}, 16, "Song Title", "line one\ntwo"},
+        {{SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 1, 22050, -1}, 32, "", nullptr},
+        {{SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1, 11025, 1.0}, 16, nullptr, ""},
+        {aiff_format(SF_FORMAT_PCM_16, 2, 44100), 32, "Name", "two\n\nlines"},
+        {aiff_format(SF_FORMAT_PCM_24, 1, 22050), 32, nullptr, "note"},
+        {aiff_format(SF_FORMAT_PCM_32, 3, 8000), 32, "", nullptr},
     };
-    for (const flac_case &c : cases) {
-        SCOPED_TRACE(c.bits);
+    for (const lossless_case &c : cases) {
+        SCOPED_TRACE(c.format.sf_format);
+        int channels = c.format.channels;
+        int subtype = c.format.sf_format & SF_FORMAT_SUBMASK;
         temp_dir dir;
-        std::string path = dir.file("out.flac");
-        std::vector<int32_t> wide = probe_rounds(4 * c.channels);
+        std::string path = dir.file("out");
+        std::vector<int32_t> wide = probe_rounds(4 * channels);
         std::vector<int16_t> narrow;
         for (int32_t value : wide)
             narrow.push_back(static_cast<int16_t>(value >> 16));
         captured_output printed = capture_output([&] {
-            sound_writer *writer = sound_writer_open(
-                path.c_str(), {SF_FORMAT_FLAC | c.subtype, c.channels, c.rate, c.compression},
-                c.title, c.comment);
+            sound_writer *writer = sound_writer_open(path.c_str(), c.format, c.title, c.comment);
             ASSERT_NE(writer, nullptr);
             // Two writes, so that the file is more than one chunk.
             size_t half = wide.size() / 2;
@@ -68,11 +77,11 @@ TEST(SndfileWriterTest, FlacKeepsEverySampleAndTheTags) {
         EXPECT_EQ(printed.err, "");
 
         read_back got = read_aiff(path);
-        EXPECT_EQ(got.info.format, SF_FORMAT_FLAC | c.subtype);
-        EXPECT_EQ(got.info.channels, c.channels);
-        EXPECT_EQ(got.info.samplerate, c.rate);
+        EXPECT_EQ(got.info.format, c.format.sf_format);
+        EXPECT_EQ(got.info.channels, channels);
+        EXPECT_EQ(got.info.samplerate, c.format.rate);
         ASSERT_EQ(got.samples.size(), wide.size());
-        int shift = c.subtype == SF_FORMAT_PCM_24 ? 8 : 16;
+        int shift = subtype == SF_FORMAT_PCM_32 ? 0 : subtype == SF_FORMAT_PCM_24 ? 8 : 16;
         for (size_t i = 0; i < wide.size(); ++i)
             ASSERT_EQ(got.samples[i],
                       static_cast<int32_t>(static_cast<uint32_t>(wide[i] >> shift) << shift))
@@ -162,6 +171,97 @@ TEST(SndfileWriterTest, FailuresSayWhy) {
     });
     EXPECT_EQ(printed.err.rfind(">>> ERROR: CAN'T write \"" + opus + "\": ", 0), 0u) << printed.err;
     EXPECT_EQ(read_file(opus), "");
+}
+
+// Kept as given, texts are neither converted nor padded: odd and even lengths, bytes that
+// are no UTF-8, and texts cut at the limit. An empty or missing text writes no chunk.
+TEST(SndfileWriterTest, AiffTextsAreStoredAsGivenCutToTheLimit) {
+    struct text_case {
+        size_t limit;
+        const char *name;
+        const char *annotation;
+        std::optional<std::string> name_chunk;
+        std::optional<std::string> anno_chunk;
+    } cases[] = {
+        {8189, "Odd", "two\n\nlines", "Odd", "two\n\nlines"},
+        {8189, "Even", "", "Even", std::nullopt},
+        {8189, "", "only a note", std::nullopt, "only a note"},
+        {8189, nullptr, nullptr, std::nullopt, std::nullopt},
+        {8189, "Caf\xe9", "\xff\r\x80", "Caf\xe9", "\xff\r\x80"},
+        {5, "Long Name", "12345", "Long ", "12345"},
+        {1, "ab", "\xe9\xe9", "a", "\xe9"},
+    };
+    for (const text_case &c : cases) {
+        SCOPED_TRACE(c.name_chunk.value_or("-") + "|" + c.anno_chunk.value_or("-"));
+        temp_dir dir;
+        std::string path = dir.file("texts.aiff");
+        const int32_t frames[] = {0x10000, -0x10000, 0x20000, -0x20000};
+        sound_writer *writer = sound_writer_open(
+            path.c_str(), aiff_format(SF_FORMAT_PCM_16, 2, 44100, c.limit), c.name, c.annotation);
+        ASSERT_NE(writer, nullptr);
+        EXPECT_EQ(sound_writer_write32(writer, frames, 4), 1);
+        EXPECT_EQ(sound_writer_finish(writer), 1);
+
+        std::string bytes = read_file(path);
+        EXPECT_EQ(aiff_chunk(bytes, "NAME"), c.name_chunk);
+        EXPECT_EQ(aiff_chunk(bytes, "ANNO"), c.anno_chunk);
+        read_back got = read_aiff(path);
+        EXPECT_EQ(got.info.frames, 2);
+        EXPECT_EQ(got.title, c.name_chunk);
+        EXPECT_EQ(got.comment, c.anno_chunk);
+    }
+}
+
+// Told as system calls, a failure names the call and the system's reason, once; after a
+// failed write the file still holds what was written before.
+TEST(SndfileWriterTest, AiffFailuresAreToldAsSystemCalls) {
+    temp_dir dir;
+    struct open_case {
+        std::string path;
+        sound_file_format format;
+        bool stays; // a file that was created stays, empty
+        std::string report;
+    } cases[] = {
+        {dir.file("no/such/dir.aiff"), aiff_format(SF_FORMAT_PCM_16, 2, 44100), false,
+         "CAN'T open(\"" + dir.file("no/such/dir.aiff") + "\"): No such file or directory"},
+        {dir.path, aiff_format(SF_FORMAT_PCM_16, 2, 44100), true,
+         "CAN'T open(\"" + dir.path + "\"): Is a directory"},
+        // libsndfile writes the header as it opens the file.
+        {"/dev/full", aiff_format(SF_FORMAT_PCM_16, 2, 44100), true,
+         "CAN'T write(\"/dev/full\"): No space left on device"},
+        {dir.file("vorbis.aiff"), aiff_format(SF_FORMAT_VORBIS, 2, 44100), true,
+         "CAN'T write(\"" + dir.file("vorbis.aiff") + "\"): Invalid argument"},
+        {dir.file("none.aiff"), aiff_format(0, 2, 44100), true,
+         "CAN'T write(\"" + dir.file("none.aiff") + "\"): Invalid argument"},
+        {dir.file("silent.aiff"), aiff_format(SF_FORMAT_PCM_24, 0, 44100), true,
+         "CAN'T write(\"" + dir.file("silent.aiff") + "\"): Invalid argument"},
+    };
+    for (const open_case &c : cases) {
+        SCOPED_TRACE(c.path);
+        captured_output printed = capture_output(
+            [&] { EXPECT_EQ(sound_writer_open(c.path.c_str(), c.format, "t", "c"), nullptr); });
+        EXPECT_EQ(printed.err, ">>> ERROR: " + c.report + "\n");
+        EXPECT_EQ(std::filesystem::exists(c.path), c.stays);
+        if (c.stays && std::filesystem::is_regular_file(c.path)) {
+            EXPECT_EQ(read_file(c.path), "");
+        }
+    }
+
+    // A write of half a frame fails without a system error.
+    std::string path = dir.file("partial.aiff");
+    const int32_t frames[] = {1 << 16, 2 << 16, 3 << 16, 4 << 16};
+    captured_output printed = capture_output([&] {
+        sound_writer *writer =
+            sound_writer_open(path.c_str(), aiff_format(SF_FORMAT_PCM_16, 2, 44100), "n", "");
+        ASSERT_NE(writer, nullptr);
+        EXPECT_EQ(sound_writer_write32(writer, frames, 4), 1);
+        EXPECT_EQ(sound_writer_write32(writer, frames, 3), 0);
+        sound_writer_finish(writer);
+    });
+    EXPECT_EQ(printed.err, ">>> ERROR: CAN'T write(\"" + path + "\"): Input/output error\n");
+    read_back got = read_aiff(path);
+    EXPECT_EQ(got.samples, (std::vector<int>{1 << 16, 2 << 16, 3 << 16, 4 << 16}));
+    EXPECT_EQ(got.title, "n");
 }
 
 // The queue hands over pieces of any size, the encoder thread writes them in order.

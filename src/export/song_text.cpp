@@ -129,6 +129,19 @@ void show_message(const char *) {
     std::putchar('\n');
 }
 
+owned_text song_message_with_line_feeds() {
+    const char *message = ModPlug_GetMessage(loaded_module);
+    if (message == nullptr)
+        return nullptr;
+    owned_text copy(copy_string(message));
+    if (!copy)
+        exit_out_of_memory();
+    for (char *at = copy.get(); *at != '\0'; ++at)
+        if (*at == '\r')
+            *at = '\n';
+    return copy;
+}
+
 void save_message(const char *path) {
     const char *message = ModPlug_GetMessage(loaded_module);
     log_info("Exporting song text message to '%s'\n", path);

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "console/text.h"
+
 /// The most characters of a name the name lists hold.
 inline constexpr unsigned int LONGEST_LIST_NAME = 40;
 /// The room a destination of sample_list_name and instrument_list_name must have.
@@ -12,6 +14,10 @@ inline constexpr size_t LIST_NAME_ROOM = 256;
 /// The shell's message (argument ignored): the song message through page_text, then an
 /// LF; "No message is available..." when the module has none.
 void show_message(const char *argument);
+
+/// A copy of the song message with every CR as an LF; null without a message. Memory
+/// running out ends the program (status 3).
+owned_text song_message_with_line_feeds();
 
 /// Writes the song message to path (created or truncated), every CR as an LF and nothing
 /// added. Reports "Exporting song text message to '<path>'" first, then "<n> bytes
