@@ -49,8 +49,7 @@ sound_file_format aiff_format(int bits) {
             .channels = loaded_format.channels,
             .rate = loaded_format.rate,
             .compression = -1,
-            .text_limit = AIFF_TEXT_LIMIT,
-            .system_reasons = true};
+            .text_limit = AIFF_TEXT_LIMIT};
 }
 
 // The writer stores a long text cut to what the readers take; the user hears of it.

@@ -18,8 +18,8 @@ struct sound_writer {
     SNDFILE *sound = nullptr;
     const char *path = nullptr;
     size_t text_limit = 0;
-    bool system_reasons = false;
-    bool failed = false; ///< a failure was told
+    bool failed = false;          ///< a failure was told
+    bool sizes_in_header = false; ///< AIFF: the header is patched with the sizes
 };
 
 namespace {
@@ -31,18 +31,14 @@ void close_writer(sound_writer *writer) {
     delete writer;
 }
 
-// Tells that call failed on the file: as a system call with errno's reason (EIO when
-// libsndfile failed without a system error, so the report never reads "Success"), or in
-// libsndfile's words, sf_reason. Returns 0, for the caller to return.
-int report_failure(sound_writer *writer, const char *call, const char *sf_reason) {
-    if (writer->system_reasons) {
-        if (!writer->failed) {
-            if (errno == 0)
-                errno = EIO;
-            log_system_error(call, writer->path);
-        }
-    } else {
-        log_error("CAN'T write \"%s\": %s\n", writer->path, sf_reason);
+// Tells that call failed on the file, as every exporter tells it: a system call with errno's
+// reason (EIO when libsndfile failed without a system error, so the report never reads
+// "Success"). Only a file's first failure is told. Returns 0, for the caller to return.
+int report_failure(sound_writer *writer, const char *call) {
+    if (!writer->failed) {
+        if (errno == 0)
+            errno = EIO;
+        log_system_error(call, writer->path);
     }
     writer->failed = true;
     return 0;
@@ -70,7 +66,7 @@ int set_tag(sound_writer *writer, int kind, const char *text) {
 int write_result(sound_writer *writer, sf_count_t written, size_t count) {
     if (written == static_cast<sf_count_t>(count))
         return 1;
-    return report_failure(writer, "write", sf_strerror(writer->sound));
+    return report_failure(writer, "write");
 }
 
 } // namespace
@@ -92,15 +88,15 @@ sound_writer *sound_writer_open(const char *path, const sound_file_format &forma
     writer->fd = fd;
     writer->path = path;
     writer->text_limit = format.text_limit;
-    writer->system_reasons = format.system_reasons;
+    writer->sizes_in_header = (format.sf_format & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF;
     SF_INFO info{};
     info.samplerate = format.rate;
     info.channels = format.channels;
     info.format = format.sf_format;
     // A format libsndfile cannot write is an invalid argument to the system's way of telling.
-    if (format.system_reasons && sf_format_check(&info) == SF_FALSE) {
+    if (sf_format_check(&info) == SF_FALSE) {
         errno = EINVAL;
-        report_failure(writer, "write", sf_strerror(writer->sound));
+        report_failure(writer, "write");
         close_writer(writer);
         return nullptr;
     }
@@ -108,7 +104,7 @@ sound_writer *sound_writer_open(const char *path, const sound_file_format &forma
     errno = 0;
     writer->sound = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
     if (writer->sound == nullptr) {
-        report_failure(writer, "write", sf_strerror(nullptr));
+        report_failure(writer, "write");
         close_writer(writer);
         return nullptr;
     }
@@ -119,7 +115,7 @@ sound_writer *sound_writer_open(const char *path, const sound_file_format &forma
                                                sizeof level) == SF_TRUE;
     if (!level_taken || !set_tag(writer, SF_STR_TITLE, title) ||
         !set_tag(writer, SF_STR_COMMENT, comment)) {
-        report_failure(writer, "write", sf_strerror(writer->sound));
+        report_failure(writer, "write");
         close_writer(writer);
         return nullptr;
     }
@@ -148,13 +144,14 @@ uint64_t sound_writer_bytes(const sound_writer *writer) {
 int sound_writer_finish(sound_writer *writer) {
     if (writer == nullptr)
         return 1;
-    if (writer->system_reasons) {
-        // Told as system calls, the header's sizes are a write of their own before the
-        // close. The update reports nothing itself; a failed write shows in the error.
+    // A header that holds the sizes is a write of its own before the close, so its failure
+    // is told as one. The update reports nothing itself; a failed write shows in the error.
+    // The encoders' streams have no such header, and the update would break them.
+    if (writer->sizes_in_header) {
         errno = 0;
         sf_command(writer->sound, SFC_UPDATE_HEADER_NOW, nullptr, 0);
         if (sf_error(writer->sound) != SF_ERR_NO_ERROR)
-            report_failure(writer, "write", sf_strerror(writer->sound));
+            report_failure(writer, "write");
     }
     // sf_close writes the final header (and the encoders' last frames) before it returns.
     errno = 0;
@@ -165,17 +162,12 @@ int sound_writer_finish(sound_writer *writer) {
     if (close(writer->fd) != 0 && error_number == 0)
         error_number = errno;
     const char *path = writer->path;
-    bool system_reasons = writer->system_reasons;
-    bool told = system_reasons && writer->failed;
+    bool told = writer->failed;
     delete writer;
     if (error_number == 0)
         return 1;
     if (told)
         return 0;
-    if (result != 0 && !system_reasons) {
-        log_error("CAN'T write \"%s\": %s\n", path, sf_error_number(result));
-        return 0;
-    }
     errno = error_number;
     log_system_error("close", path);
     return 0;

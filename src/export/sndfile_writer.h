@@ -10,7 +10,7 @@
 /// sound_writer_finish.
 struct sound_writer;
 
-/// What the file holds, and how its texts are stored and its failures told.
+/// What the file holds, and how its texts are stored.
 struct sound_file_format {
     int sf_format; ///< libsndfile's major format and subtype, as SF_FORMAT_FLAC | SF_FORMAT_PCM_16
     int channels;
@@ -19,17 +19,14 @@ struct sound_file_format {
     /// 0: the texts become UTF-8 tags (append_module_text_utf8). Otherwise they are stored
     /// byte for byte as given, each cut to its first text_limit bytes.
     size_t text_limit = 0;
-    /// false: a failure is told in libsndfile's words, "CAN'T write \"<path>\": <reason>".
-    /// true: as a failed system call, log_system_error "open", "write" or "close" with the
-    /// system's reason (EINVAL for a format libsndfile cannot write, EIO where it failed
-    /// without a system error), and only the first failure of a file is told.
-    bool system_reasons = false;
 };
 
 /// Creates (or truncates, mode 0644 before the umask) the file at path and opens it for
 /// libsndfile in format, with title and comment as its title and comment tags (null or
-/// empty: no such tag), stored as format.text_limit says. On failure reports why as
-/// format says (a file that cannot be created always as "CAN'T open(\"<path>\"): <reason>"),
+/// empty: no such tag), stored as format.text_limit says. Failures here and in the calls
+/// below are reported as failed system calls with the system's reason (log_system_error
+/// "open", "write" or "close"; EINVAL for a format libsndfile cannot write, EIO where it
+/// failed without a system error), only the first of a file. On failure it
 /// leaves whatever file was created, and returns null; memory running out ends the
 /// program (status 3).
 sound_writer *sound_writer_open(const char *path, const sound_file_format &format,
@@ -49,5 +46,5 @@ uint64_t sound_writer_bytes(const sound_writer *writer);
 /// Finishes the file (the encoders' last frames, the headers) and frees writer; null is
 /// ignored. A file whose writes failed is still finished as far as libsndfile got.
 /// Returns 1 when the file was finished cleanly; else reports why (unless a failure was
-/// told already and format.system_reasons is set) and returns 0.
+/// told already) and returns 0.
 int sound_writer_finish(sound_writer *writer);
