@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <string_view>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,13 +48,10 @@ char *follow_links(const char *path) {
             next = copy_or_exit(link);
         } else {
             // A relative link is read from the directory that holds it.
-            std::string_view directory(current, static_cast<size_t>(slash - current));
-            next = static_cast<char *>(std::malloc(directory.size() + 1 + length + 1));
+            std::string directory(current, static_cast<size_t>(slash - current));
+            next = join_path(directory.c_str(), link);
             if (next == nullptr)
                 exit_out_of_memory();
-            std::memcpy(next, directory.data(), directory.size());
-            next[directory.size()] = '/';
-            std::memcpy(next + directory.size() + 1, link, static_cast<size_t>(length) + 1);
         }
         std::free(current);
         current = next;
@@ -103,7 +100,8 @@ int begin_replacement(file_replacement &replacement, const char *path, mode_t ne
         return 0;
     mode_t mode = without_umask(new_mode);
     struct stat status;
-    if (stat(replacement.target, &status) == 0 && !S_ISREG(status.st_mode)) {
+    bool exists = stat(replacement.target, &status) == 0;
+    if (exists && !S_ISREG(status.st_mode)) {
         // A device or a pipe is written in place: renaming over it would put a plain file
         // where the device was.
         replacement.fd = open(replacement.target, O_WRONLY | O_TRUNC);
@@ -115,7 +113,7 @@ int begin_replacement(file_replacement &replacement, const char *path, mode_t ne
         }
         return 1;
     }
-    if (stat(replacement.target, &status) == 0) {
+    if (exists) {
         // The user's own say on the file: a read-only file is not replaced behind it.
         if (access(replacement.target, W_OK) != 0) {
             int error_number = errno;
