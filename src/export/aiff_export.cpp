@@ -99,7 +99,7 @@ int render_chunks(sound_writer *file, fade_line &fade) {
         auto *bytes = reinterpret_cast<unsigned char *>(aiff_buffer);
         if (!fade_push(fade, bytes, static_cast<size_t>(got), write_to_file, file))
             return 0;
-        if (stop_order > 0 && ModPlug_GetCurrentOrder(loaded_module) >= stop_order)
+        if (module_reached_stop_order())
             return 1;
     }
 }

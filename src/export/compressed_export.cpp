@@ -71,10 +71,6 @@ int write_to_file(void *context, unsigned char *bytes, size_t size) {
     return encode_queue_push(state->queue, bytes, size);
 }
 
-bool reached_stop_order() {
-    return stop_order > 0 && ModPlug_GetCurrentOrder(loaded_module) >= stop_order;
-}
-
 // The render loop: chunk after chunk through the fade into the file, until the song
 // ends, the stop order is reached or a signal is recorded (then *interrupted is set).
 // Returns 1 when every write succeeded.
@@ -95,7 +91,7 @@ int render(sink_state &state, int bits, fade_line &fade, bool &interrupted) {
         log_info("%lu bytes written  \r",
                  static_cast<unsigned long>(sound_writer_bytes(state.writer)));
         std::fflush(stdout);
-        if (reached_stop_order())
+        if (module_reached_stop_order())
             return 1;
     }
 }

@@ -16,6 +16,7 @@
 #include "library/byte_order.h"
 #include "playback/audio_output.h"
 #include "playback/decoder_settings.h"
+#include "playback/module_loader.h"
 #include "playback/module_state.h"
 #include "settings/settings.h"
 
@@ -63,10 +64,6 @@ void prepare_decoder() {
     sample_bits = 16;
     apply_decoder_settings();
     ModPlug_SeekOrder(loaded_module, static_cast<int>(start_order));
-}
-
-bool reached_stop_order() {
-    return stop_order > 0 && ModPlug_GetCurrentOrder(loaded_module) >= stop_order;
 }
 
 // A recorded signal ends the samples after the last whole chunk, as the song's end does,
@@ -175,7 +172,7 @@ uint32_t export_wav(const char *path) {
         log_info("%lu bytes written  \r",
                  static_cast<unsigned long>(WAV_HEADER_BYTES + samples.written));
         std::fflush(stdout);
-        if (reached_stop_order())
+        if (module_reached_stop_order())
             break;
         got = read_chunk(WAV_CHUNK_BYTES);
     }
@@ -211,7 +208,7 @@ uint64_t export_raw_pcm(const char *path, int raw_flags) {
     while (got > 0) {
         if (!fade_push(fade, export_buffer, static_cast<size_t>(got), write_samples, &samples))
             return 0;
-        if (reached_stop_order())
+        if (module_reached_stop_order())
             break;
         got = read_chunk(RAW_CHUNK_BYTES);
     }

@@ -213,6 +213,10 @@ void module_rendering_starts() {
     sought_order = -1;
 }
 
+int module_reached_stop_order() {
+    return stop_order > 0 && ModPlug_GetCurrentOrder(loaded_module) >= stop_order ? 1 : 0;
+}
+
 void unload_module() {
     if (module_path == nullptr)
         return;

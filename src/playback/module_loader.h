@@ -32,6 +32,10 @@ int module_order();
 /// from now on. Called where playback and exports apply the decoder settings.
 void module_rendering_starts();
 
+/// 1 when a stop order is set (stop_order above 0) and the loaded module's decoder has
+/// reached it: where an export ends.
+int module_reached_stop_order();
+
 /// Releases the loaded module and its kept bytes, if any, and frees an owned module_path.
 void unload_module();
 
