@@ -23,28 +23,12 @@ struct directory_closer {
     ~directory_closer() { closedir(directory); }
 };
 
-// Reads up to size bytes of the entry called name; 0 when it cannot be opened or read.
-// O_NONBLOCK: a named pipe without a writer, or a device, must not hang the listing.
-size_t read_header(const char *name, unsigned char *buffer, size_t size) {
-    int fd = open(name, O_RDONLY | O_NONBLOCK);
-    if (fd < 0)
-        return 0;
-    // One read: a regular file gives all it has up to size at once, so a second call would
-    // only report the end, and a pipe or device gives what is there without waiting.
-    ssize_t got;
-    do
-        got = read(fd, buffer, size);
-    while (got < 0 && errno == EINTR);
-    close(fd);
-    return got > 0 ? static_cast<size_t>(got) : 0; // EISDIR, EAGAIN: nothing read
-}
-
 // Appends the module suffix to line (which holds the name, length characters) when the
 // entry's first bytes are a recognised header.
 void append_module_suffix(char *line, size_t length) {
     unsigned char buffer[header_read_size];
-    size_t got = read_header(line, buffer, sizeof buffer);
-    if (got == 0)
+    ssize_t got = read_file_start(line, buffer, sizeof buffer);
+    if (got <= 0)
         return;
     header_probe probe{};
     if (probe_header(probe, buffer, static_cast<int32_t>(got)) < 0)

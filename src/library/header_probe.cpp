@@ -1,8 +1,11 @@
 #include "library/header_probe.h"
 
 #include <array>
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "library/byte_order.h"
 
@@ -72,6 +75,18 @@ const char *kind_name(uint16_t kind) {
     if (kind < PROBE_IT || kind > PROBE_XM)
         return "???";
     return kind_names[kind - PROBE_IT];
+}
+
+ssize_t read_file_start(const char *path, unsigned char *buffer, size_t size) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    ssize_t got;
+    do
+        got = read(fd, buffer, size);
+    while (got < 0 && errno == EINTR);
+    close(fd);
+    return got > 0 ? got : 0; // EISDIR, EAGAIN: nothing read
 }
 
 int probe_header(header_probe &probe, const unsigned char *bytes, int32_t length) {

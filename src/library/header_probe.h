@@ -3,6 +3,7 @@
 // fields: what a directory listing shows without loading every file.
 
 #include <cstdint>
+#include <sys/types.h>
 
 inline constexpr uint16_t PROBE_UNKNOWN = 1;
 inline constexpr uint16_t PROBE_IT = 2;
@@ -26,6 +27,13 @@ struct header_probe {
 /// "IT", "S3M", "MOD" or "XM" for the four kinds, "???" for every other value. Constant
 /// text, never null.
 const char *kind_name(uint16_t kind);
+
+/// Reads up to size bytes from the start of the file at path into buffer, in one read and
+/// without waiting (O_NONBLOCK): a regular file gives all it has up to size at once, a
+/// named pipe without a writer or a device what is there, so nothing can hang a caller.
+/// Returns the count read (0 when the read fails), or -1 with errno set when the file
+/// cannot be opened.
+ssize_t read_file_start(const char *path, unsigned char *buffer, size_t size);
 
 /// Recognises the module whose first length bytes are bytes and records bytes, length and
 /// the kind in probe. Checked in this order, a later match replacing an earlier one:

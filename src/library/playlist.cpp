@@ -84,17 +84,6 @@ void remove_keeping_errno(playlist_item *item) {
     errno = saved;
 }
 
-// Reads up to size bytes in one call: a regular file gives all it has up to size at once
-// (a second call would only report the end), a pipe what is there without waiting. A failed
-// read counts as 0 bytes.
-size_t read_up_to(int fd, unsigned char *buffer, size_t size) {
-    ssize_t got;
-    do
-        got = read(fd, buffer, size);
-    while (got < 0 && errno == EINTR);
-    return got > 0 ? static_cast<size_t>(got) : 0;
-}
-
 } // namespace
 
 playlist_item *append_item() {
@@ -184,13 +173,10 @@ unsigned describe_item(playlist_item *item, const char *fall_back, unsigned char
         if (item->item_title == nullptr)
             result = PL_NO_MEMORY;
     } else {
-        // O_NONBLOCK: a named pipe without a writer must not hang the import.
-        int fd = open(item->item_path, O_RDONLY | O_NONBLOCK);
-        if (fd < 0) {
+        ssize_t got = read_file_start(item->item_path, buffer, size);
+        if (got < 0) {
             result = PL_IO;
         } else {
-            size_t got = read_up_to(fd, buffer, size);
-            close(fd);
             header_probe probe{};
             int32_t length = got > INT32_MAX ? INT32_MAX : static_cast<int32_t>(got);
             if (probe_header(probe, buffer, length) < 0) {
@@ -241,14 +227,10 @@ namespace {
 // The first bytes of the file at path are a module header the probe knows. A file that
 // cannot be read is no module; its own failure shows when it is replaced.
 bool names_module_file(const char *path) {
-    int fd = open(path, O_RDONLY | O_NONBLOCK);
-    if (fd < 0)
-        return false;
     unsigned char buffer[MODULE_HEADER_BYTES];
-    size_t got = read_up_to(fd, buffer, sizeof buffer);
-    close(fd);
+    ssize_t got = read_file_start(path, buffer, sizeof buffer);
     header_probe probe{};
-    return probe_header(probe, buffer, static_cast<int32_t>(got)) == 0;
+    return got > 0 && probe_header(probe, buffer, static_cast<int32_t>(got)) == 0;
 }
 
 } // namespace
